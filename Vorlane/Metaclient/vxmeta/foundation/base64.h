@@ -1,0 +1,18 @@
+// Standard base64 (alphabet A-Z a-z 0-9 + /, "=" padding, no line breaks). Decoding never fails:
+// it stops at the first "=" or at the first character outside the alphabet.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace VxMeta {
+
+extern const std::string base64_chars;
+
+std::string base64_encode(const unsigned char* bytes, size_t length);
+std::string base64_encode(const std::string& bytes);
+std::string base64_decode(const std::string& text);
+bool is_base64(unsigned char c);
+
+} // namespace VxMeta

@@ -1,0 +1,122 @@
+#include "vxmeta/foundation/json.h"
+
+#include <gtest/gtest.h>
+
+#include "vxmeta/foundation/constants.h"
+#include "vxmeta/foundation/exception.h"
+#include "vxmeta/foundation/json_access.h"
+#include "vxmeta/foundation/log.h"
+
+using namespace VxMeta;
+
+namespace {
+
+TEST(JsonString, CompactFormByteForByte) {
+    Json::Value record(Json::objectValue);
+    record["b"] = 1;
+    record["a"] = "x";
+    record["B"] = true;
+    record["list"] = Json::Value(Json::arrayValue);
+    record["list"].append(Json::Value());
+    record["list"].append(-3);
+    record["list"].append(Json::Value(Json::objectValue));
+    record["empty"] = Json::Value(Json::arrayValue);
+    record["text"] = std::string("q\"\\/\b\f\n\r\t\x01\x7f\xc3\xa9\xf0\x9f\x98\x80");
+    record["big"] = Json::Int64(9007199254740993);
+    record["u"] = Json::UInt64(18446744073709551615ull);
+    record["f"] = 0.1;
+    EXPECT_EQ(jsonString(record),
+              "{\"B\":true,\"a\":\"x\",\"b\":1,\"big\":9007199254740993,\"empty\":[],\"f\":0.10000000000000001,"
+              "\"list\":[null,-3,{}],\"text\":\"q\\\"\\\\/\\b\\f\\n\\r\\t\\u0001\x7f\\u00e9\\ud83d\\ude00\","
+              "\"u\":18446744073709551615}");
+}
+
+TEST(JsonString, LongArraysStayOnOneLine) {
+    Json::Value list(Json::arrayValue);
+    for (int i = 0; i < 40; ++i) list.append("element-" + std::to_string(i));
+    const std::string text = jsonString(list);
+    EXPECT_EQ(text.find('\n'), std::string::npos);
+    EXPECT_EQ(text.find(' '), std::string::npos);
+    EXPECT_EQ(text.substr(0, 24), "[\"element-0\",\"element-1\"");
+}
+
+TEST(JsonString, ScalarsAndNull) {
+    EXPECT_EQ(jsonString(Json::Value()), "null");
+    EXPECT_EQ(jsonString(Json::Value("s")), "\"s\"");
+    EXPECT_EQ(jsonString(Json::Value(Json::objectValue)), "{}");
+}
+
+TEST(JsonParse, ReadsTrailingTextAndReportsFailure) {
+    Json::Value v;
+    EXPECT_TRUE(parse("{\"a\":[1,2]} trailing", v)); // the reader accepts text after the value
+    EXPECT_EQ(v["a"][1].asInt(), 2);
+    EXPECT_TRUE(parse("// comment\n{\"a\":1}", v));
+
+    std::vector<std::string> logged;
+    static std::vector<std::string>* sink;
+    sink = &logged;
+    logCallback = +[](int, const std::string& text) { sink->push_back(text); };
+    Json::Value broken;
+    EXPECT_FALSE(parse("{\"a\":", broken));
+    EXPECT_FALSE(mayParse("not json", broken));
+    EXPECT_TRUE(parseJson("").isNull());
+    EXPECT_TRUE(parseJson("[1]").isArray());
+    logCallback = nullptr;
+    ASSERT_EQ(logged.size(), 2u); // parse and parseJson log, mayParse does not
+    EXPECT_EQ(logged[0].rfind("VxMetadata - Failed to parse JSON - ", 0), 0u);
+}
+
+TEST(JsonAccess, TypedMembersAndFallbacks) {
+    const Json::Value v = parseJson(R"({"s":"t","i":-5,"b":true,"d":1.5,"o":{"x":1},"a":[1],"n":null})");
+    EXPECT_EQ(jsonText(v, "s"), "t");
+    EXPECT_EQ(jsonText(v, "missing", "fallback"), "fallback");
+    EXPECT_EQ(jsonText(v, "n", "fallback"), "fallback");
+    EXPECT_EQ(jsonInt(v, "i"), -5);
+    EXPECT_EQ(jsonInt(v, "missing", 7), 7);
+    EXPECT_TRUE(jsonBool(v, "b"));
+    EXPECT_DOUBLE_EQ(jsonDouble(v, "d"), 1.5);
+    EXPECT_DOUBLE_EQ(jsonDouble(v, "i"), -5);
+    EXPECT_EQ(jsonObject(v, "o")["x"].asInt(), 1);
+    EXPECT_TRUE(jsonObject(v, "missing").isNull());
+    EXPECT_EQ(jsonArray(v, "a").size(), 1u);
+    EXPECT_TRUE(jsonHas(v, "s"));
+    EXPECT_FALSE(jsonHas(v, "n"));
+    EXPECT_FALSE(jsonHas(Json::Value("text"), "s"));
+    EXPECT_TRUE(jsonMember(Json::Value(), "s").isNull());
+}
+
+TEST(JsonAccess, WrongTypeIsAVxMetaExceptionOfTheCallersCategory) {
+    const Json::Value v = parseJson(R"({"s":"t","i":-5,"b":true,"d":1.5,"o":{"x":1},"a":[1]})");
+    using Read = std::function<void()>;
+    const std::vector<std::pair<const char*, Read>> reads = {
+        {"text from number", [&] { jsonText(v, "i"); }},
+        {"int from text", [&] { jsonInt(v, "s"); }},
+        {"int from fraction", [&] { jsonInt(v, "d"); }},
+        {"bool from number", [&] { jsonBool(v, "i"); }},
+        {"double from text", [&] { jsonDouble(v, "s"); }},
+        {"object from array", [&] { jsonObject(v, "a"); }},
+        {"array from object", [&] { jsonArray(v, "o"); }},
+        {"member of an array", [&] { jsonText(v["a"], "x"); }},
+        {"member of a text", [&] { jsonMember(v["s"], "x"); }},
+        {"whole value", [&] { asText(v["o"], "value"); }},
+    };
+    for (const auto& [name, read] : reads) {
+        try {
+            read();
+            ADD_FAILURE() << name;
+        } catch (const VxMetaException& e) {
+            EXPECT_EQ(e.category, VXMECAT_PROTOCOL) << name;
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << name << " escaped as " << e.what();
+        }
+    }
+    try {
+        jsonText(v, "i", "", VXMECAT_INVALID_METADATA);
+        FAIL();
+    } catch (const VxMetaException& e) {
+        EXPECT_EQ(e.category, VXMECAT_INVALID_METADATA);
+        EXPECT_NE(e.message.find('i'), std::string::npos);
+    }
+}
+
+} // namespace
