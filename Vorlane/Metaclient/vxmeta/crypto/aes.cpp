@@ -1,11 +1,11 @@
 #include "vxmeta/crypto/aes.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <openssl/crypto.h>
 
 #include "vxmeta/crypto/openssl_owners.h"
-#include "vxmeta/crypto/two_text_format.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -16,8 +16,15 @@ namespace VxMeta {
 namespace {
 constexpr size_t kBlock = 16;
 
+// Appends base64 of the bytes to text, a slice at a time: slices of whole 3-byte groups encode to
+// exactly the text of the whole, and the large text is built in place instead of copied.
+void appendBase64(std::string& text, const unsigned char* bytes, size_t length) {
+    constexpr size_t kSlice = 3 * 16384;
+    for (size_t at = 0; at < length; at += kSlice) text += base64_encode(bytes + at, std::min(kSlice, length - at));
+}
+
 [[noreturn]] void cipherFailed(bool encrypting) {
-    throw VxMetaException(VXMECAT_INTERNAL, encrypting ? "AES encryption failed" : "AES decryption failed");
+    opensslFailed(encrypting ? "AES encryption failed" : "AES decryption failed");
 }
 
 void requireIv(const MemPS& iv) {
@@ -102,6 +109,7 @@ void AEScipherPass(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* ciph
                               : EVP_DecryptFinal_ex(context, output.bytes() + written, &tail);
     if (final != 1) {
         if (encrypt) cipherFailed(true);
+        clearOpensslErrors();
         return; // decryption: the unverified last block stays out
     }
     output.setLength(static_cast<size_t>(written) + static_cast<size_t>(tail));
@@ -116,7 +124,14 @@ std::string encrypt(const AES& holder, const std::string& plaintext, bool paddin
     MemPS output;
     AEScipherPass(context.context(), true, cipher, keyBuffer.bytes(), reinterpret_cast<const unsigned char*>(iv.data()),
                   reinterpret_cast<const unsigned char*>(plaintext.data()), plaintext.size(), output, padding);
-    return Fmt(padding ? "V6-%s-%s" : "V5-%s-%s", base64_encode(iv), output.encode());
+    // "V6-%s-%s" (or "V5-%s-%s") with base64(iv) and base64(ciphertext), built without copying the large field.
+    std::string text;
+    text.reserve(3 + 24 + 1 + (output.length() + 2) / 3 * 4);
+    text += padding ? "V6-" : "V5-";
+    text += base64_encode(iv);
+    text += '-';
+    appendBase64(text, output.bytes(), output.length());
+    return text;
 }
 
 std::string decrypt(const AES& holder, const std::string& text) {

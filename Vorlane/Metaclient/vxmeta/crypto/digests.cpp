@@ -13,8 +13,6 @@
 namespace VxMeta {
 
 namespace {
-[[noreturn]] void failed(const char* message) { throw VxMetaException(VXMECAT_INTERNAL, message); }
-
 const unsigned char* bytesOf(const std::string& text) { return reinterpret_cast<const unsigned char*>(text.data()); }
 
 std::string pbkdf2(const EVP_MD* md, const std::string& password, const std::string& salt, int rounds, int keyLength) {
@@ -27,24 +25,24 @@ std::string pbkdf2(const EVP_MD* md, const std::string& password, const std::str
 std::string digestText(const EVP_MD* md, const std::string& text, const char* initFailed, const char* updateFailed,
                        const char* finalFailed) {
     Pointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
-    if (_osslFailed_(context.get()) || EVP_DigestInit_ex(context, md, nullptr) != 1) failed(initFailed);
-    if (EVP_DigestUpdate(context, text.data(), text.size()) != 1) failed(updateFailed);
+    if (_osslFailed_(context.get()) || EVP_DigestInit_ex(context, md, nullptr) != 1) opensslFailed(initFailed);
+    if (EVP_DigestUpdate(context, text.data(), text.size()) != 1) opensslFailed(updateFailed);
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context, digest, &length) != 1) failed(finalFailed);
+    if (EVP_DigestFinal_ex(context, digest, &length) != 1) opensslFailed(finalFailed);
     return std::string(reinterpret_cast<const char*>(digest), length);
 }
 
 void pbkdf2Into(const EVP_MD* md, const unsigned char* password, size_t passwordLength, const unsigned char* salt,
                 size_t saltLength, int rounds, MemPS& out) {
     if (out.length() == 0) return;
-    if (passwordLength > INT_MAX || saltLength > INT_MAX || rounds < 1) failed("PKCS5_PBKDF2_HMAC failed");
+    if (passwordLength > INT_MAX || saltLength > INT_MAX || rounds < 1) opensslFailed("PKCS5_PBKDF2_HMAC failed");
     static const unsigned char nothing = 0;
     if (PKCS5_PBKDF2_HMAC(reinterpret_cast<const char*>(passwordLength == 0 ? &nothing : password),
                           static_cast<int>(passwordLength), saltLength == 0 ? &nothing : salt,
                           static_cast<int>(saltLength), rounds, md, static_cast<int>(out.length()),
                           out.bytes()) != 1) {
-        failed("PKCS5_PBKDF2_HMAC failed");
+        opensslFailed("PKCS5_PBKDF2_HMAC failed");
     }
 }
 
@@ -71,13 +69,13 @@ const EVP_MD* getSha(int size) {
 
 std::string hmacsha(int size, const std::string& key, const std::string& data) {
     const EVP_MD* md = getSha(size);
-    if (key.size() > INT_MAX) failed("HMAC failed");
+    if (key.size() > INT_MAX) opensslFailed("HMAC failed");
     unsigned char mac[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     static const unsigned char nothing = 0;
     if (HMAC(md, key.empty() ? &nothing : bytesOf(key), static_cast<int>(key.size()),
              data.empty() ? &nothing : bytesOf(data), data.size(), mac, &length) == nullptr) {
-        failed("HMAC failed");
+        opensslFailed("HMAC failed");
     }
     return std::string(reinterpret_cast<const char*>(mac), length);
 }

@@ -6,6 +6,7 @@
 #include <openssl/crypto.h>
 #include <openssl/rand.h>
 
+#include "vxmeta/crypto/openssl_owners.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -83,7 +84,7 @@ void MemPS::zeros(int n) {
 void MemPS::random(int n) {
     reserve(n);
     if (RAND_bytes(data, static_cast<int>(length_)) != 1) {
-        throw VxMetaException(VXMECAT_INTERNAL, "Unable to get cryptographically strong random bytes");
+        opensslFailed("Unable to get cryptographically strong random bytes");
     }
 }
 

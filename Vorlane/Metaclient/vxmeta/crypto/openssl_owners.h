@@ -1,5 +1,6 @@
 // Owners of OpenSSL objects: CipherContext for a cipher context, and the Pointer template for keys,
-// big numbers and operation contexts, each released by its cleanupPointer overload.
+// big numbers and operation contexts, each released by its cleanupPointer overload. Also how a
+// failed OpenSSL call is reported.
 #pragma once
 
 #include <utility>
@@ -8,6 +9,12 @@
 #include <openssl/evp.h>
 
 namespace VxMeta {
+
+// Empties this thread's OpenSSL error queue, so a failure we have handled is not read later by
+// another user of OpenSSL (the TLS transport) as its own.
+void clearOpensslErrors();
+// Clears the queue and throws VXMECAT_INTERNAL with the message.
+[[noreturn]] void opensslFailed(const char* message);
 
 void cleanupPointer(EVP_PKEY* key);
 void cleanupPointer(BIGNUM* number);

@@ -4,6 +4,7 @@
 #include <openssl/rsa.h>
 
 #include "vxmeta/crypto/mem_ps.h"
+#include "vxmeta/crypto/openssl_owners.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -12,8 +13,6 @@
 namespace VxMeta {
 
 namespace {
-[[noreturn]] void failed(const char* message) { throw VxMetaException(VXMECAT_INTERNAL, message); }
-
 bool isRsa2048(EVP_PKEY* key) {
     return key != nullptr && EVP_PKEY_get_base_id(key) == EVP_PKEY_RSA && EVP_PKEY_get_bits(key) == 2048 &&
            EVP_PKEY_get_size(key) == kRsaBlockBytes;
@@ -23,9 +22,9 @@ bool isRsa2048(EVP_PKEY* key) {
 template <typename Encoder>
 void encodeDer(EVP_PKEY* key, Encoder encoder, MemPS& out) {
     const int length = encoder(key, nullptr);
-    if (length <= 0) failed("Unable to encode RSA key");
+    if (length <= 0) opensslFailed("Unable to encode RSA key");
     out.reserve(length);
-    if (encoder(key, out.cursor()) != length) failed("Unable to encode RSA key");
+    if (encoder(key, out.cursor()) != length) opensslFailed("Unable to encode RSA key");
 }
 } // namespace
 
@@ -39,14 +38,14 @@ void extractKeys(EVP_PKEY* key, std::string& publicKey, std::string& privateKey)
 
 void generateRSAKeys(std::string& publicKey, std::string& privateKey) {
     Pointer<BIGNUM> exponent(BN_new());
-    if (exponent.get() == nullptr || BN_set_word(exponent, RSA_F4) != 1) failed("BN_set_word() failed");
+    if (exponent.get() == nullptr || BN_set_word(exponent, RSA_F4) != 1) opensslFailed("BN_set_word() failed");
     Pointer<EVP_PKEY_CTX> context(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
     EVP_PKEY* generated = nullptr;
     if (context.get() == nullptr || EVP_PKEY_keygen_init(context) != 1 ||
         EVP_PKEY_CTX_set_rsa_keygen_bits(context, 2048) != 1 ||
         EVP_PKEY_CTX_set1_rsa_keygen_pubexp(context, exponent) != 1 ||
         EVP_PKEY_generate(context, &generated) != 1) {
-        failed("RSA_generate_key_ex() failed");
+        opensslFailed("RSA_generate_key_ex() failed");
     }
     Pointer<EVP_PKEY> key(generated);
     std::string body;
@@ -59,7 +58,7 @@ std::string publicKeyBody(const std::string& publicKey) { return checkPrefix(pub
 Pointer<EVP_PKEY> readPublicKeyDer(const std::string& der) {
     const unsigned char* cursor = reinterpret_cast<const unsigned char*>(der.data());
     Pointer<EVP_PKEY> key(d2i_PublicKey(EVP_PKEY_RSA, nullptr, &cursor, static_cast<long>(der.size())));
-    if (!isRsa2048(key)) failed("Unable to read RSA Public key");
+    if (!isRsa2048(key)) opensslFailed("Unable to read RSA Public key");
     return key;
 }
 
@@ -70,7 +69,7 @@ Pointer<EVP_PKEY> readPublicKey(const std::string& publicKey) {
 Pointer<EVP_PKEY> readPrivateKey(const std::string& privateKey) {
     const unsigned char* cursor = reinterpret_cast<const unsigned char*>(privateKey.data());
     Pointer<EVP_PKEY> key(d2i_PrivateKey(EVP_PKEY_RSA, nullptr, &cursor, static_cast<long>(privateKey.size())));
-    if (!isRsa2048(key)) failed("Unable to read RSA Private key");
+    if (!isRsa2048(key)) opensslFailed("Unable to read RSA Private key");
     return key;
 }
 

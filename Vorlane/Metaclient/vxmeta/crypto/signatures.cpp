@@ -19,8 +19,6 @@ namespace VxMeta {
 namespace {
 constexpr int kSaltBytes = 64;
 
-[[noreturn]] void failed(const char* message) { throw VxMetaException(VXMECAT_INTERNAL, message); }
-
 std::string sha512(const std::string& text) {
     return digestText(EVP_sha512(), text, "SHA512_Init failed", "SHA512_Update failed", "SHA512_Final failed");
 }
@@ -39,14 +37,14 @@ std::string signTextOther(const std::string& text, const std::string& privateKey
     const std::string digest = sha512(text);
     Pointer<EVP_PKEY_CTX> context(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
     if (context.get() == nullptr || EVP_PKEY_sign_init(context) != 1 || !usePss(context)) {
-        failed("RSA_padding_add_PKCS12_PSS failed");
+        opensslFailed("RSA_padding_add_PKCS12_PSS failed");
     }
     MemPS signature(kRsaBlockBytes);
     size_t written = signature.capacity();
     if (EVP_PKEY_sign(context, signature.bytes(), &written, reinterpret_cast<const unsigned char*>(digest.data()),
                       digest.size()) != 1 ||
         written != static_cast<size_t>(kRsaBlockBytes)) {
-        failed("RSA_private_encrypt failed");
+        opensslFailed("RSA_private_encrypt failed");
     }
     return std::string(tactic2Prefix) + "-" + signature.encode();
 }
@@ -63,10 +61,12 @@ bool verifyText(const std::string& text, const std::string& signature, const std
     if (block.size() != static_cast<size_t>(kRsaBlockBytes)) return false;
     Pointer<EVP_PKEY_CTX> context(EVP_PKEY_CTX_new_from_pkey(nullptr, key, nullptr));
     if (context.get() == nullptr || EVP_PKEY_verify_init(context) != 1 || !usePss(context)) {
-        failed("RSA_verify_PKCS1_PSS failed");
+        opensslFailed("RSA_verify_PKCS1_PSS failed");
     }
-    return EVP_PKEY_verify(context, reinterpret_cast<const unsigned char*>(block.data()), block.size(),
-                           reinterpret_cast<const unsigned char*>(digest.data()), digest.size()) == 1;
+    const bool valid = EVP_PKEY_verify(context, reinterpret_cast<const unsigned char*>(block.data()), block.size(),
+                                       reinterpret_cast<const unsigned char*>(digest.data()), digest.size()) == 1;
+    if (!valid) clearOpensslErrors();
+    return valid;
 }
 
 bool verifyTextNoExceptions(const std::string& text, const std::string& signature, const std::string& publicKey) {
