@@ -7,37 +7,39 @@ const std::string base64_chars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrst
 namespace {
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int sextet(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
+struct SextetTable {
+    signed char value[256];
+    constexpr SextetTable() : value() {
+        for (int c = 0; c < 256; ++c) value[c] = -1;
+        for (int v = 0; v < 64; ++v) value[static_cast<unsigned char>(kAlphabet[v])] = static_cast<signed char>(v);
+    }
+};
+constexpr SextetTable kSextets;
+
+int sextet(unsigned char c) { return kSextets.value[c]; }
 } // namespace
 
 bool is_base64(unsigned char c) { return sextet(c) >= 0; }
 
 std::string base64_encode(const unsigned char* bytes, size_t length) {
-    std::string out;
-    out.reserve((length + 2) / 3 * 4);
+    std::string out((length + 2) / 3 * 4, '=');
+    char* to = out.data();
     size_t i = 0;
     for (; i + 3 <= length; i += 3) {
-        uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
-        out.push_back(kAlphabet[(group >> 18) & 0x3F]);
-        out.push_back(kAlphabet[(group >> 12) & 0x3F]);
-        out.push_back(kAlphabet[(group >> 6) & 0x3F]);
-        out.push_back(kAlphabet[group & 0x3F]);
+        const uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
+        to[0] = kAlphabet[(group >> 18) & 0x3F];
+        to[1] = kAlphabet[(group >> 12) & 0x3F];
+        to[2] = kAlphabet[(group >> 6) & 0x3F];
+        to[3] = kAlphabet[group & 0x3F];
+        to += 4;
     }
     const size_t left = length - i;
     if (left > 0) {
         uint32_t group = uint32_t{bytes[i]} << 16;
         if (left == 2) group |= uint32_t{bytes[i + 1]} << 8;
-        out.push_back(kAlphabet[(group >> 18) & 0x3F]);
-        out.push_back(kAlphabet[(group >> 12) & 0x3F]);
-        out.push_back(left == 2 ? kAlphabet[(group >> 6) & 0x3F] : '=');
-        out.push_back('=');
+        to[0] = kAlphabet[(group >> 18) & 0x3F];
+        to[1] = kAlphabet[(group >> 12) & 0x3F];
+        if (left == 2) to[2] = kAlphabet[(group >> 6) & 0x3F]; // the rest stays "="
     }
     return out;
 }
@@ -47,27 +49,28 @@ std::string base64_encode(const std::string& bytes) {
 }
 
 std::string base64_decode(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() / 4 * 3 + 2);
-    uint32_t group = 0;
-    int count = 0;
-    for (unsigned char c : text) {
-        const int value = sextet(c);
-        if (value < 0) break; // "=", or any character outside the alphabet, ends the data
-        group = (group << 6) | static_cast<uint32_t>(value);
-        if (++count == 4) {
-            out.push_back(static_cast<char>((group >> 16) & 0xFF));
-            out.push_back(static_cast<char>((group >> 8) & 0xFF));
-            out.push_back(static_cast<char>(group & 0xFF));
-            group = 0;
-            count = 0;
-        }
+    // The data ends at the first character outside the alphabet ("=" included).
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
+    size_t valid = 0;
+    while (valid < text.size() && sextet(in[valid]) >= 0) ++valid;
+
+    const size_t groups = valid / 4;
+    const size_t rest = valid % 4; // 1 gives nothing, 2 one byte, 3 two bytes
+    std::string out(groups * 3 + (rest > 1 ? rest - 1 : 0), '\0');
+    char* to = out.data();
+    for (size_t g = 0; g < groups; ++g, in += 4, to += 3) {
+        const uint32_t group = (static_cast<uint32_t>(sextet(in[0])) << 18) |
+                               (static_cast<uint32_t>(sextet(in[1])) << 12) |
+                               (static_cast<uint32_t>(sextet(in[2])) << 6) | static_cast<uint32_t>(sextet(in[3]));
+        to[0] = static_cast<char>((group >> 16) & 0xFF);
+        to[1] = static_cast<char>((group >> 8) & 0xFF);
+        to[2] = static_cast<char>(group & 0xFF);
     }
-    if (count == 2) {
-        out.push_back(static_cast<char>((group >> 4) & 0xFF));
-    } else if (count == 3) {
-        out.push_back(static_cast<char>((group >> 10) & 0xFF));
-        out.push_back(static_cast<char>((group >> 2) & 0xFF));
+    if (rest >= 2) {
+        uint32_t group = (static_cast<uint32_t>(sextet(in[0])) << 18) | (static_cast<uint32_t>(sextet(in[1])) << 12);
+        if (rest == 3) group |= static_cast<uint32_t>(sextet(in[2])) << 6;
+        to[0] = static_cast<char>((group >> 16) & 0xFF);
+        if (rest == 3) to[1] = static_cast<char>((group >> 8) & 0xFF);
     }
     return out;
 }
