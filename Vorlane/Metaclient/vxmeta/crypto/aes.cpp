@@ -16,13 +16,6 @@ namespace VxMeta {
 namespace {
 constexpr size_t kBlock = 16;
 
-// Appends base64 of the bytes to text, a slice at a time: slices of whole 3-byte groups encode to
-// exactly the text of the whole, and the large text is built in place instead of copied.
-void appendBase64(std::string& text, const unsigned char* bytes, size_t length) {
-    constexpr size_t kSlice = 3 * 16384;
-    for (size_t at = 0; at < length; at += kSlice) text += base64_encode(bytes + at, std::min(kSlice, length - at));
-}
-
 [[noreturn]] void cipherFailed(bool encrypting) {
     opensslFailed(encrypting ? "AES encryption failed" : "AES decryption failed");
 }
@@ -130,7 +123,7 @@ std::string encrypt(const AES& holder, const std::string& plaintext, bool paddin
     text += padding ? "V6-" : "V5-";
     text += base64_encode(iv);
     text += '-';
-    appendBase64(text, output.bytes(), output.length());
+    base64_append(text, output.bytes(), output.length());
     return text;
 }
 

@@ -1,5 +1,7 @@
 #include "vxmeta/foundation/base64.h"
 
+#include <cstring>
+
 namespace VxMeta {
 
 const std::string base64_chars = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -16,21 +18,32 @@ struct SextetTable {
 };
 constexpr SextetTable kSextets;
 
+// Two alphabet characters for each 12-bit value: a 3-byte group encodes with two look-ups.
+struct PairTable {
+    char pair[4096][2];
+    constexpr PairTable() : pair() {
+        for (int v = 0; v < 4096; ++v) {
+            pair[v][0] = kAlphabet[v >> 6];
+            pair[v][1] = kAlphabet[v & 0x3F];
+        }
+    }
+};
+constexpr PairTable kPairs;
+
 int sextet(unsigned char c) { return kSextets.value[c]; }
 } // namespace
 
 bool is_base64(unsigned char c) { return sextet(c) >= 0; }
 
-std::string base64_encode(const unsigned char* bytes, size_t length) {
-    std::string out((length + 2) / 3 * 4, '=');
-    char* to = out.data();
+void base64_append(std::string& text, const unsigned char* bytes, size_t length) {
+    const size_t start = text.size();
+    text.resize(start + (length + 2) / 3 * 4, '=');
+    char* to = text.data() + start;
     size_t i = 0;
     for (; i + 3 <= length; i += 3) {
         const uint32_t group = (uint32_t{bytes[i]} << 16) | (uint32_t{bytes[i + 1]} << 8) | bytes[i + 2];
-        to[0] = kAlphabet[(group >> 18) & 0x3F];
-        to[1] = kAlphabet[(group >> 12) & 0x3F];
-        to[2] = kAlphabet[(group >> 6) & 0x3F];
-        to[3] = kAlphabet[group & 0x3F];
+        std::memcpy(to, kPairs.pair[group >> 12], 2);
+        std::memcpy(to + 2, kPairs.pair[group & 0xFFF], 2);
         to += 4;
     }
     const size_t left = length - i;
@@ -41,6 +54,11 @@ std::string base64_encode(const unsigned char* bytes, size_t length) {
         to[1] = kAlphabet[(group >> 12) & 0x3F];
         if (left == 2) to[2] = kAlphabet[(group >> 6) & 0x3F]; // the rest stays "="
     }
+}
+
+std::string base64_encode(const unsigned char* bytes, size_t length) {
+    std::string out;
+    base64_append(out, bytes, length);
     return out;
 }
 

@@ -12,6 +12,8 @@ extern const std::string base64_chars;
 
 std::string base64_encode(const unsigned char* bytes, size_t length);
 std::string base64_encode(const std::string& bytes);
+// Appends the base64 text of the bytes to text (no intermediate copy of a large field).
+void base64_append(std::string& text, const unsigned char* bytes, size_t length);
 std::string base64_decode(const std::string& text);
 bool is_base64(unsigned char c);
 
