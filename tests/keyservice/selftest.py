@@ -128,7 +128,10 @@ class ServiceTest(unittest.TestCase):
     def test_site_data_is_signed_with_the_published_key(self):
         _, _, body = self.c.api(0, "ua/siteData")
         _, _, again = self.c.api(1, "ua/siteData")
+        self.c.admin("/reset", {})
+        _, _, after_reset = self.c.api(2, "ua/siteData")
         self.assertEqual(body, again)
+        self.assertEqual(body, after_reset)
         doc = json.loads(body)
         signature = doc.pop("signature")
         self.assertEqual(len(signature), 347)

@@ -1,7 +1,6 @@
 """The plain-HTTP control endpoint on loopback: resets, fault switches, the request log, the cluster."""
 
 import http.server
-import json
 import sys
 import threading
 

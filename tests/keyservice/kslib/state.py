@@ -90,7 +90,10 @@ class ServiceState:
     # --- site data ---------------------------------------------------------------------------
 
     def _set_site_data(self, document):
-        # Signed once per change, so that every fetch of one version returns the same text.
+        # Signed once per change (a reset to the same content keeps the text), so that every fetch
+        # of one version returns the same bytes.
+        if getattr(self, "site_data", None) == document:
+            return
         self.site_data = dict(document)
         self.site_data_body = signing.canonical_json(self.key.sign_document(document))
 
