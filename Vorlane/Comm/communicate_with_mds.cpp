@@ -200,6 +200,8 @@ void communicateWithMDS(VxMeta::CommIO& io) {
             if (result == CURLE_OK) {
                 curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
             } else {
+                // A failed transfer is no reply, even when part of a body arrived before it failed.
+                exchange.body.clear();
                 long osErrno = 0;
                 curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osErrno);
                 if (classifyTransportFailure(result, osErrno) == TransportFailure::Offline) {

@@ -13,7 +13,8 @@ namespace VorlaneBridge {
 // content type "application/" + its content word); writes back the HTTP status (0 when no reply
 // arrived), the reply body, the reply headers (added to the header map, names compared without regard
 // to case) and, for failed exchanges, an error text; "Device is most likely offline" when there is
-// neither a status nor a reply byte. Never throws.
+// neither a status nor a reply byte. A transfer that fails part way keeps none of its bytes. Never
+// throws.
 void communicateWithMDS(VxMeta::CommIO& io);
 
 // Certificate authorities to trust instead of the system's (a PEM file); empty: the system's.

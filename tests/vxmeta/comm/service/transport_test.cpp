@@ -1,6 +1,12 @@
 #include "key_service.h"
 
 #include <chrono>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <curl/curl.h>
 
@@ -163,6 +169,67 @@ TEST(TransportFailure, UnresolvableHostIsOfflineWith404AndTheTransportsText) {
     EXPECT_EQ(io.status, 404);
     EXPECT_NE(io.errorMessage, "");
     EXPECT_NE(io.errorMessage, "Device is most likely offline");
+}
+
+} // namespace
+
+namespace {
+
+// A one-shot plain-HTTP server on loopback that sends `reply` to the first connection and closes it.
+class OneShotServer {
+public:
+    explicit OneShotServer(std::string reply) {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listener, 1);
+        socklen_t length = sizeof address;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        worker = std::thread([this, text = std::move(reply)] {
+            int connection = accept(listener, nullptr, nullptr);
+            if (connection < 0) return;
+            char request[4096];
+            (void)recv(connection, request, sizeof request, 0);
+            (void)send(connection, text.data(), text.size(), MSG_NOSIGNAL);
+            close(connection);
+        });
+    }
+    ~OneShotServer() {
+        shutdown(listener, SHUT_RDWR);
+        worker.join();
+        close(listener);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/api/v1.0/x"; }
+
+private:
+    int listener = -1;
+    uint16_t port = 0;
+    std::thread worker;
+};
+
+TEST(TransportFailure, TransferThatFailsPartWayIsNoReply) {
+    OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nX-Seen: 1\r\n\r\n{\"a\":1}");
+    CommIO io = record("GET", server.url());
+    communicateWithMDS(io);
+    EXPECT_EQ(io.status, 0);
+    EXPECT_TRUE(io.responseData.empty());
+    EXPECT_EQ(io.errorMessage, "Device is most likely offline");
+    EXPECT_EQ(io.headers.count("X-Seen"), 0u);
+}
+
+TEST(TransportFailure, CompleteReplyOverPlainHttpKeepsRepeatedHeaders) {
+    OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nX-Vx-Mfa-Tu: 1\r\nx-vx-mfa-tu: 2\r\n\r\n{\"a\":1}");
+    CommIO io = record("GET", server.url());
+    io.headers["X-VX-MFA-TU"] = "request side";
+    communicateWithMDS(io);
+    EXPECT_EQ(io.status, 200);
+    EXPECT_EQ(bodyOf(io), "{\"a\":1}");
+    ASSERT_EQ(io.headers.count("X-Vx-Mfa-Tu"), 1u);
+    EXPECT_EQ(io.headers.at("X-Vx-Mfa-Tu"), "1, 2");
+    EXPECT_EQ(io.headers.count("X-VX-MFA-TU"), 0u);
 }
 
 } // namespace
