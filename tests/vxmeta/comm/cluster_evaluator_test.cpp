@@ -11,6 +11,7 @@
 #include "vxmeta/foundation/random_source.h"
 
 #include <set>
+#include <thread>
 
 using namespace VxMeta;
 using namespace VxMeta::testing;
@@ -281,6 +282,43 @@ TEST_F(Evaluator, UnreachableFirstServerEndsFailover) {
     }
     EXPECT_EQ(attempts, 2);
     EXPECT_FALSE(getMyClusterServers()->getServerForUrl(VCSR::CMDS_URL)->isUp());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Evaluator, ConcurrentWrappedCallsShareTheClusterSafely) {
+    // s2 never answers, the others do; threads fail over while another changes the home data center.
+    FakeTransport::install([](const CommIO& io) {
+        if (io.url.find("//s2.example") != std::string::npos) return FakeReply(0, "", "Device is most likely offline");
+        return clusterService(io);
+    });
+    std::atomic<int> succeeded{0};
+    std::atomic<bool> stop{false};
+    std::thread changer([&] {
+        for (int i = 0; !stop; ++i) getMyClusterEvaluator()->setHomeDataCenter(i % 2 ? "d" : "e");
+    });
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 6; ++t) {
+        callers.emplace_back([&] {
+            for (int i = 0; i < 40; ++i) {
+                try {
+                    HighAvailability([] {
+                        VCSR executor;
+                        return executor.get("user/");
+                    });
+                    ++succeeded;
+                } catch (const VxMetaException&) {
+                }
+            }
+        });
+    }
+    for (auto& caller : callers) caller.join();
+    stop = true;
+    changer.join();
+    EXPECT_EQ(succeeded.load(), 240);
+    EXPECT_EQ(getMyClusterEvaluator()->getMasterOnly(), 0);
 }
 
 } // namespace
