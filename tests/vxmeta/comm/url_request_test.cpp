@@ -2,7 +2,9 @@
 #include "vxmeta/comm/etimer.h"
 #include "vxmeta/comm/http_request.h"
 #include "vxmeta/comm/http_response.h"
+#include "vxmeta/comm/last_check_domain.h"
 #include "vxmeta/comm/url.h"
+#include "vxmeta/foundation/clock.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 
@@ -130,6 +132,21 @@ TEST(ETimer, ElapsedSecondsDropPartsOfAMillisecond) {
     timer.stop();
     EXPECT_TRUE(timer.stopTime.has_value());
     EXPECT_EQ(timer.duration, *timer.stopTime - *timer.startTime);
+}
+
+TEST(LastCheckDomain, KeyedByUrlForSixtySeconds) {
+    auto clock = std::make_shared<ManualClock>(10'000'000);
+    setClock(clock);
+    lastCheckDomain.set(Url::newInstance("https://h.example/mds/api/v1.0/", "ua/checkDomain?d=x"), "reply");
+    EXPECT_TRUE(lastCheckDomain.isValid(Url::newInstance("https://h.example/mds", "ua/checkDomain?d=x")));
+    EXPECT_FALSE(lastCheckDomain.isValid(Url::newInstance("https://h.example/mds", "ua/checkDomain?d=y")));
+    EXPECT_FALSE(lastCheckDomain.isValid(nullptr));
+    clock->advanceSeconds(59);
+    EXPECT_TRUE(lastCheckDomain.isValid(Url::newInstance("https://h.example/mds", "ua/checkDomain?d=x")));
+    clock->advanceSeconds(1);
+    EXPECT_FALSE(lastCheckDomain.isValid(Url::newInstance("https://h.example/mds", "ua/checkDomain?d=x")));
+    lastCheckDomain.clear();
+    setClock(nullptr);
 }
 
 } // namespace
