@@ -5,6 +5,7 @@
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/mfa_header.h"
 #include "vxmeta/comm/mfa_retry_model.h"
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/log.h"
 
@@ -57,6 +58,7 @@ std::vector<CommIO>& FakeTransport::exchanges() { return seen; }
 std::string FakeTransport::requestText(const CommIO& io) { return std::string(io.requestData.begin(), io.requestData.end()); }
 
 void PipelineTest::SetUp() {
+    init(); // once, before a test installs its own random source
     mdClearAll(false);
     FakeTransport::answerAll(FakeReply{});
     setMfaTimestamp(Json::Value());

@@ -7,6 +7,7 @@
 #include "vxmeta/comm/cluster_servers.h"
 #include "vxmeta/comm/comm_io.h"
 #include "vxmeta/comm/mfa_header.h"
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/comm_log_entry.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
@@ -54,7 +55,7 @@ std::string capabilitiesHeader() {
 
 } // namespace
 
-VCSR::VCSR() : prefix(TarvexProtocol::Url::newInstance(std::string(), std::string())) {}
+VCSR::VCSR() : prefix(TarvexProtocol::Url::newInstance(std::string(), std::string())) { init(); }
 
 std::string VCSR::get(const std::string& path) {
     HttpRequest::Builder builder;

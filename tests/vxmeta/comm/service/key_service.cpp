@@ -10,6 +10,7 @@
 #include "Vorlane/Comm/communicate_with_mds.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/mfa_header.h"
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/log.h"
@@ -83,6 +84,7 @@ void ServiceTest::SetUp() {
     service = KeyService::fromEnvironment();
     if (service.servers.empty()) GTEST_SKIP() << "the test key service is not running (VX_KEYSERVICE_DIR)";
     service.reset();
+    init();
     setLogLevel(0);
     mdClearAll(false);
     setMfaTimestamp(Json::Value());
