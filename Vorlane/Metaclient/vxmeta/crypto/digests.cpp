@@ -1,0 +1,106 @@
+#include "vxmeta/crypto/digests.h"
+
+#include <climits>
+
+#include <openssl/hmac.h>
+
+#include "vxmeta/crypto/library_started.h"
+#include "vxmeta/crypto/openssl_owners.h"
+#include "vxmeta/foundation/base64.h"
+#include "vxmeta/foundation/constants.h"
+#include "vxmeta/foundation/exception.h"
+
+namespace VxMeta {
+
+namespace {
+[[noreturn]] void failed(const char* message) { throw VxMetaException(VXMECAT_INTERNAL, message); }
+
+const unsigned char* bytesOf(const std::string& text) { return reinterpret_cast<const unsigned char*>(text.data()); }
+
+std::string pbkdf2(const EVP_MD* md, const std::string& password, const std::string& salt, int rounds, int keyLength) {
+    MemPS out(keyLength);
+    pbkdf2Into(md, bytesOf(password), password.size(), bytesOf(salt), salt.size(), rounds, out);
+    return out.toString();
+}
+} // namespace
+
+std::string digestText(const EVP_MD* md, const std::string& text, const char* initFailed, const char* updateFailed,
+                       const char* finalFailed) {
+    Pointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
+    if (_osslFailed_(context.get()) || EVP_DigestInit_ex(context, md, nullptr) != 1) failed(initFailed);
+    if (EVP_DigestUpdate(context, text.data(), text.size()) != 1) failed(updateFailed);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context, digest, &length) != 1) failed(finalFailed);
+    return std::string(reinterpret_cast<const char*>(digest), length);
+}
+
+void pbkdf2Into(const EVP_MD* md, const unsigned char* password, size_t passwordLength, const unsigned char* salt,
+                size_t saltLength, int rounds, MemPS& out) {
+    if (out.length() == 0) return;
+    if (passwordLength > INT_MAX || saltLength > INT_MAX || rounds < 1) failed("PKCS5_PBKDF2_HMAC failed");
+    static const unsigned char nothing = 0;
+    if (PKCS5_PBKDF2_HMAC(reinterpret_cast<const char*>(passwordLength == 0 ? &nothing : password),
+                          static_cast<int>(passwordLength), saltLength == 0 ? &nothing : salt,
+                          static_cast<int>(saltLength), rounds, md, static_cast<int>(out.length()),
+                          out.bytes()) != 1) {
+        failed("PKCS5_PBKDF2_HMAC failed");
+    }
+}
+
+std::string hashText(const std::string& text) {
+    init();
+    return base64_encode(digestText(EVP_sha1(), text, "SHA1_Init failed", "SHA1_Update failed", "SHA1_Final failed"));
+}
+
+std::string SHA256(const std::string& text) {
+    return digestText(EVP_sha256(), text, "SHA256_Init failed", "SHA256_Update failed", "SHA256_Final failed");
+}
+
+const EVP_MD* getSha(int size) {
+    switch (size) {
+    case 1:
+    case 160: return EVP_sha1();
+    case 224: return EVP_sha224();
+    case 256: return EVP_sha256();
+    case 384: return EVP_sha384();
+    case 512: return EVP_sha512();
+    default: throw VxMetaException(VXMECAT_CLIENT, "HMACSHA size must be 1, 160, 224, 256, 384, or 512");
+    }
+}
+
+std::string hmacsha(int size, const std::string& key, const std::string& data) {
+    const EVP_MD* md = getSha(size);
+    if (key.size() > INT_MAX) failed("HMAC failed");
+    unsigned char mac[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    static const unsigned char nothing = 0;
+    if (HMAC(md, key.empty() ? &nothing : bytesOf(key), static_cast<int>(key.size()),
+             data.empty() ? &nothing : bytesOf(data), data.size(), mac, &length) == nullptr) {
+        failed("HMAC failed");
+    }
+    return std::string(reinterpret_cast<const char*>(mac), length);
+}
+
+std::string PBKDF2_HMAC_SHA256(const std::string& password, const std::string& salt, int rounds, int keyLength) {
+    return pbkdf2(EVP_sha256(), password, salt, rounds, keyLength);
+}
+
+std::string PBKDF2_HMAC_SHA1(const std::string& password, const std::string& salt, int rounds, int keyLength) {
+    return pbkdf2(EVP_sha1(), password, salt, rounds, keyLength);
+}
+
+std::string hashPassword(const std::string& password, int size, int rounds) {
+    const int length = EVP_MD_get_size(getSha(size));
+    MemPS salt(length, -1);
+    MemPS key(length);
+    pbkdf2Into(EVP_sha256(), bytesOf(password), password.size(), salt.bytes(), salt.length(), rounds, key);
+    return salt.encode() + "-" + key.encode();
+}
+
+std::string hashPassword(const std::string& password, int size, int rounds, const std::string& saltBase64) {
+    const int length = EVP_MD_get_size(getSha(size));
+    return PBKDF2_HMAC_SHA256(password, base64_decode(saltBase64), rounds, length);
+}
+
+} // namespace VxMeta
