@@ -206,4 +206,52 @@ TEST(ClientStateRecords, EqualityIgnoresBaseState) {
     EXPECT_TRUE(s != t);
 }
 
+TEST(ClientStateRecords, MergeOfAnEqualAndOfADifferingCopy) {
+    Persists held;
+    held.siteData = "doc";
+    held.originator = true;
+    held.localDirty = false;
+    held.remoteDirty = true;
+    held.verified = 1;
+
+    Persists equal = held;
+    equal.originator = false;
+    equal.revision = 7;
+    equal.verified = 0;
+    held.copyUpdate(equal);
+    EXPECT_FALSE(held.remoteDirty);
+    EXPECT_FALSE(held.localDirty);
+    EXPECT_EQ(held.revision, 1);
+    EXPECT_EQ(held.verified, 1);
+    EXPECT_TRUE(held.originator);
+
+    Persists differing;
+    differing.siteData = "newer";
+    differing.revision = 7;
+    differing.verified = 2;
+    differing.remoteDirty = true;
+    held.copyUpdate(differing);
+    EXPECT_EQ(held.siteData, "newer");
+    EXPECT_EQ(held.revision, 7);
+    EXPECT_EQ(held.verified, 2);
+    EXPECT_TRUE(held.originator);
+    EXPECT_TRUE(held.localDirty);
+    EXPECT_FALSE(held.remoteDirty);
+}
+
+TEST(ClientStateRecords, ChangedRaisesTheRevisionOutsideTheJson) {
+    Persists persists;
+    persists.localDirty = false;
+    persists.remoteDirty = false;
+    const std::string before = persists.toJSON(true);
+    persists.changed();
+    EXPECT_TRUE(persists.localDirty && persists.remoteDirty);
+    EXPECT_EQ(persists.revision, 2);
+    EXPECT_EQ(persists.toJSON(true), before);
+
+    SID sid;
+    sid.changed();
+    EXPECT_EQ(sid.toJSONValue(true)["record"]["revision"].asInt(), 2);
+}
+
 } // namespace
