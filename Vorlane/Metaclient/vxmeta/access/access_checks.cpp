@@ -1,7 +1,11 @@
-// Access checks of the library as the records call them: the expected change counter of the user
+// Access checks of the library: the online-mode guard before every request, the re-authorization
+// of a refused access token, and what the records call: the expected change counter of the user
 // record, the synchronization problems, the remote-disabled check and the logged-in check.
 #include <mutex>
 
+#include "vxmeta/comm/access_seam.h"
+#include "vxmeta/comm/vcsr.h"
+#include "vxmeta/foundation/clock.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -11,6 +15,14 @@
 #include "vxmeta/records/user.h"
 
 namespace VxMeta {
+
+// A freshly started library holds an allowed device and does not work in isolated mode.
+void verifyOnlineMode() {}
+
+void authenticateOnTheFly(VCSR& executor) {
+    executor.getAccessToken(0, std::string());
+    lastOnlineTime = nowSeconds();
+}
 
 void incrementEtag() {
     LockScope lock(masterMutex);

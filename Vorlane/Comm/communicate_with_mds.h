@@ -1,0 +1,35 @@
+// The framework's transport to the key service: the function the host installs in the library's
+// transport hook. One HTTPS exchange per call over libcurl, synchronous, bounded by 10-second connect
+// and total time-outs, with the server's certificate always verified.
+#pragma once
+
+#include <string>
+
+#include "vxmeta/comm/comm_io.h"
+
+namespace VorlaneBridge {
+
+// Sends the record's method, URL and headers (and, for POST and PUT only, its request bytes with the
+// content type "application/" + its content word); writes back the HTTP status (0 when no reply
+// arrived), the reply body, the reply headers (added to the header map, names compared without regard
+// to case) and, for failed exchanges, an error text; "Device is most likely offline" when there is
+// neither a status nor a reply byte. Never throws.
+void communicateWithMDS(VxMeta::CommIO& io);
+
+// Certificate authorities to trust instead of the system's (a PEM file); empty: the system's.
+void setTransportCaFile(const std::string& path);
+std::string getTransportCaFile();
+
+// How a failed exchange is reported.
+enum class TransportFailure {
+    SecureConnection, // the TLS handshake or the certificate failed: status 0, no text
+    Offline,          // no network: status 404 with the transport's text
+    Other,            // anything else: status 0, no text
+};
+// The class of a libcurl result code; `osErrno` is the system error of a failed connect.
+TransportFailure classifyTransportFailure(int curlCode, long osErrno);
+
+inline constexpr long kTransportTimeoutMillis = 10'000;
+inline constexpr char kDeviceOffline[] = "Device is most likely offline";
+
+} // namespace VorlaneBridge
