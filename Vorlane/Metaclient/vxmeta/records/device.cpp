@@ -52,4 +52,9 @@ bool Device::verifySignedValue() {
     return verifyTextNoExceptions(recordText, signature, ownKey);
 }
 
+void Device::refresh() {
+    Device fresh;
+    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
+}
+
 } // namespace VxMeta

@@ -12,6 +12,8 @@
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/json_access.h"
 #include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/foundation/text.h"
+#include "vxmeta/records/record_query.h"
 #include "vxmeta/records/record_schema.h"
 #include "vxmeta/records/record_signing.h"
 #include "vxmeta/records/vx_metadata.h"
@@ -39,6 +41,14 @@ public:
     // record's originator and kept members and then replaces this record whole, which becomes
     // locally dirty; in every case this record is no longer remotely dirty.
     void copyUpdate(T& fresh);
+
+    // The class's queries: every record of its list path ("<stem>/"), the records of a path as
+    // given, and those of "<stem>/?<name>=<value>" (the value URL-encoded).
+    static RecordListPtr<T> queryAll() { return queryClass<T>(std::string(T::schema().stem) + "/"); }
+    static RecordListPtr<T> queryCollect(const std::string& path) { return queryClass<T>(path); }
+    static RecordListPtr<T> query(const std::string& name, const std::string& value) {
+        return queryClass<T>(std::string(T::schema().stem) + "/" + querySuffix(name, value));
+    }
 
 protected:
     Record() = default;

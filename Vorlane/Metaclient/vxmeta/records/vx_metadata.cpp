@@ -1,10 +1,12 @@
 #include "vxmeta/records/vx_metadata.h"
 
+#include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/text.h"
+#include "vxmeta/records/access_seam.h"
 #include "vxmeta/records/field_codec.h"
 
 namespace VxMeta {
@@ -19,6 +21,15 @@ std::string VxMetadata::refreshSuffix(const std::string& since) const {
     return path;
 }
 
+namespace {
+
+std::string stemOf(const VxMetadata& record) { return record.stem() ? record.stem() : ""; }
+
+// The SID's changes are not counted in the user's expected etag.
+bool countsInEtag(const VxMetadata& record) { return stemOf(record) != "sid"; }
+
+} // namespace
+
 std::string VxMetadata::idstr() const { return std::string(); }
 
 std::string VxMetadata::geturn() const { return std::string(); }
@@ -32,9 +43,90 @@ void VxMetadata::postDecode() {}
 bool VxMetadata::verifySignature() { return true; }
 
 std::string VxMetadata::getSuffix() const {
-    const std::string path = stem() ? stem() : "";
     const std::string id = idstr();
-    return id.empty() ? path + "/" : path + "/" + id + "/";
+    return id.empty() ? stemOf(*this) + "/" : stemOf(*this) + "/" + id + "/";
+}
+
+bool VxMetadata::get() { return fetch(getSuffix()); }
+
+bool VxMetadata::fetch(const std::string& path) {
+    VCSR executor;
+    const std::string body = executor.get(path);
+    const bool read = fromJSON(body);
+    verified = 0;
+    if (read) remoteDirty = false;
+    return read;
+}
+
+bool VxMetadata::findOne(const std::string& query) {
+    VCSR executor;
+    const std::string body = executor.get(stemOf(*this) + "/" + query);
+    Json::Value value;
+    if (!parse(body, value) || !value.isArray() || value.empty()) return false;
+    fromJSONValue(value[0]);
+    verified = 0;
+    remoteDirty = false;
+    return true;
+}
+
+bool VxMetadata::post() {
+    VCSR executor;
+    const std::string reply = executor.post(stemOf(*this) + "/", toJSON(true));
+    const bool result = fromJSON(reply);
+    verified = 0;
+    originator = executor.lastStatus == 201;
+    if (originator && countsInEtag(*this)) incrementEtag();
+    return result;
+}
+
+bool VxMetadata::put() {
+    VCSR executor;
+    const std::string reply = executor.put(getSuffix(), toJSON(true));
+    if (countsInEtag(*this)) incrementEtag();
+    const bool result = fromJSON(reply);
+    verified = 0;
+    return result;
+}
+
+bool VxMetadata::del() {
+    VCSR executor;
+    executor.del(getSuffix());
+    localDirty = false;
+    remoteDirty = false;
+    if (!countsInEtag(*this)) return true;
+    incrementEtag();
+    return true;
+}
+
+bool VxMetadata::sync() {
+    if (!remoteDirty) return true;
+    bool sent = false;
+    try {
+        sent = idstr().empty() ? post() : put();
+    } catch (const VxMetaException& e) {
+        if (e.category == VXMECAT_MFA_DENIED) {
+            remoteDirty = false;
+            localDirty = true;
+        }
+        throw;
+    }
+    if (sent) {
+        remoteDirty = false;
+        localDirty = true;
+    }
+    return !remoteDirty;
+}
+
+bool VxMetadata::trySync() {
+    try {
+        return sync();
+    } catch (const VxMetaException& e) {
+        if (e.category == VXMECAT_HTTP && e.httpStatus == 409 && e.reason == VXMEREASON_REVISION && !idstr().empty())
+            get();
+        if (e.category == VXMECAT_COMMUNICATION_ERROR) checkRemoteDisabled();
+        else addSyncProblem(e);
+        return false;
+    }
 }
 
 bool VxMetadata::fromJSON(const std::string& text) {

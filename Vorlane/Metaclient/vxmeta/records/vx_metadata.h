@@ -41,6 +41,22 @@ public:
     virtual std::string refreshSuffix(const std::string& since) const;
     virtual std::string idstr() const;
     virtual std::string geturn() const;
+    // fetch of the record path.
+    virtual bool get();
+    // sync for a synchronization pass: never fails on a refusal of the service. A revision
+    // conflict (409 "Revision") re-reads the record; a communication failure runs the
+    // remote-disabled check; every other refusal is kept as a synchronization problem. False
+    // after any refusal.
+    virtual bool trySync();
+    // Creates the record: POST of the server form to the list path; the reply is read back, and a
+    // 201 answer makes this client its originator (and counts the change in the user's expected
+    // etag, except for the SID).
+    virtual bool post();
+    // Updates the record: PUT of the server form to the record path; the change counts in the
+    // user's expected etag (except for the SID) whatever the reply holds; the reply is read back.
+    virtual bool put();
+    // Deletes the record on the service; afterwards neither dirty flag is set.
+    virtual bool del();
     // Writes the class's members into out: the server form when forServer, else the local form.
     virtual void encode(Json::Value& out, bool forServer);
     // Reads the class's members from a JSON object.
@@ -51,6 +67,16 @@ public:
 
     // Record path: "<stem>/<id>/", or "<stem>/" while the record has no id text.
     std::string getSuffix() const;
+
+    // GET of path, read with fromJSON; not checked afterwards, and no longer remotely dirty when
+    // the reply was read. Whether it was read.
+    bool fetch(const std::string& path);
+    // GET of the list path followed by query (complete, e.g. "?urn=x"); the first record of a
+    // non-empty array reply is read. False, record unchanged, for any other reply.
+    bool findOne(const std::string& query);
+    // Sends a pending change: nothing while not remotely dirty; put with an id text, else post.
+    // Whether nothing is pending afterwards. A refusal "MFA Denied" drops the change.
+    bool sync();
 
     // Parses text and reads it with fromJSONValue; false (record unchanged) when it is not JSON.
     bool fromJSON(const std::string& text);
