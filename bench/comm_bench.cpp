@@ -1,0 +1,168 @@
+// Requests per second through the whole request pipeline (executor, reply rules, the framework's
+// libcurl transport) beside plain libcurl doing the same exchange, against one loopback HTTPS server.
+// The ratio of the two is the pipeline's overhead.
+//
+// The program starts the test key service itself (tests/keyservice/keyservice.py, one instance, in a
+// temporary folder) and stops it at the end; with VX_KEYSERVICE_DIR set it uses the service running
+// there instead. Run from an optimised build:
+//   cmake --preset release && cmake --build --preset release && build/release/bench/comm_bench
+// Every exchange opens its own connection (one easy handle per exchange, as the transport does), so
+// both sides pay the same TCP and TLS set-up.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include <curl/curl.h>
+
+#include "Vorlane/Comm/communicate_with_mds.h"
+#include "vxmeta/comm/cluster_evaluator.h"
+#include "vxmeta/comm/comm_io.h"
+#include "vxmeta/comm/high_availability.h"
+#include "vxmeta/comm/vcsr.h"
+#include "vxmeta/foundation/globals.h"
+#include "vxmeta/foundation/json.h"
+#include "vxmeta/foundation/log.h"
+
+namespace {
+
+struct Endpoint {
+    std::string server; // https://127.0.0.1:P
+    std::string caFile;
+    std::string folder;
+    bool startedHere = false;
+};
+
+Endpoint endpoint;
+
+const std::filesystem::path kScript =
+    std::filesystem::path(__FILE__).parent_path().parent_path() / "tests" / "keyservice" / "keyservice.py";
+
+bool startService() {
+    const char* given = std::getenv("VX_KEYSERVICE_DIR");
+    if (given) {
+        endpoint.folder = given;
+    } else {
+        endpoint.folder = (std::filesystem::temp_directory_path() / "comm_bench_keyservice").string();
+        std::string command = "/usr/bin/python3 " + kScript.string() + " start --servers 1 --dir " + endpoint.folder + " >/dev/null";
+        if (std::system(command.c_str()) != 0) return false;
+        endpoint.startedHere = true;
+    }
+    std::ifstream file(endpoint.folder + "/service.json");
+    std::stringstream text;
+    text << file.rdbuf();
+    Json::Value description = VxMeta::parseJson(text.str());
+    if (!description.isObject() || description["servers"].empty()) return false;
+    endpoint.server = description["servers"][0].asString();
+    endpoint.caFile = description["ca_file"].asString();
+    return true;
+}
+
+void stopService() {
+    if (!endpoint.startedHere) return;
+    std::string command = "/usr/bin/python3 " + kScript.string() + " stop --dir " + endpoint.folder + " >/dev/null";
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "stopping the key service failed\n");
+}
+
+size_t discard(char*, size_t size, size_t count, void* user) {
+    static_cast<std::string*>(user)->append(size * count, '\0');
+    return size * count;
+}
+
+// The same exchange with libcurl alone: one easy handle, the same time-outs and verification.
+void PlainLibcurl(benchmark::State& state) {
+    const std::string url = endpoint.server + "/api/v1.0/ua/siteData";
+    for (auto _ : state) {
+        std::unique_ptr<CURL, void (*)(CURL*)> easy(curl_easy_init(), curl_easy_cleanup);
+        std::string body;
+        curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+        curl_easy_setopt(easy.get(), CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, 10'000L);
+        curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, 10'000L);
+        curl_easy_setopt(easy.get(), CURLOPT_CAINFO, endpoint.caFile.c_str());
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, discard);
+        curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &body);
+        long status = 0;
+        if (curl_easy_perform(easy.get()) != CURLE_OK ||
+            curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status) != CURLE_OK || status != 200) {
+            state.SkipWithError("plain exchange failed");
+            return;
+        }
+        benchmark::DoNotOptimize(body);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(PlainLibcurl)->UseRealTime();
+
+// The framework's transport alone, on a transport record.
+void Transport(benchmark::State& state) {
+    const std::string url = endpoint.server + "/api/v1.0/ua/siteData";
+    for (auto _ : state) {
+        VxMeta::CommIO io;
+        io.method = "GET";
+        io.url = url;
+        VorlaneBridge::communicateWithMDS(io);
+        if (io.status != 200) {
+            state.SkipWithError("transport exchange failed");
+            return;
+        }
+        benchmark::DoNotOptimize(io.responseData);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(Transport)->UseRealTime();
+
+// The whole pipeline to a fixed server; the argument is the log level (4, the default, writes two
+// lines per request, here into a hook that drops them; 0 writes none).
+void Pipeline(benchmark::State& state) {
+    VxMeta::setLogLevel(static_cast<int>(state.range(0)));
+    auto server = TarvexProtocol::Url::newInstance(endpoint.server, "");
+    for (auto _ : state) {
+        VxMeta::VCSR executor;
+        executor.setPrefix(server);
+        benchmark::DoNotOptimize(executor.get("ua/siteData"));
+    }
+    state.SetItemsProcessed(state.iterations());
+    VxMeta::setLogLevel(0);
+}
+BENCHMARK(Pipeline)->Arg(0)->Arg(4)->UseRealTime();
+
+// The pipeline as the public operations run it: cluster selection and the failover wrapper.
+void PipelineWithFailover(benchmark::State& state) {
+    VxMeta::getMyClusterEvaluator()->setClusterInfo(TarvexProtocol::Url::newInstance(endpoint.server, ""));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(VxMeta::HighAvailability([] {
+            VxMeta::VCSR executor;
+            return executor.get("ua/siteData");
+        }));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(PipelineWithFailover)->UseRealTime();
+
+void dropLine(int, const std::string&) {}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (!startService()) {
+        std::fprintf(stderr, "the test key service could not be started (%s)\n", kScript.c_str());
+        return 1;
+    }
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    VorlaneBridge::setTransportCaFile(endpoint.caFile);
+    VxMeta::netAppCallback = &VorlaneBridge::communicateWithMDS;
+    VxMeta::logCallback = &dropLine;
+    VxMeta::setLogLevel(0);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    stopService();
+    curl_global_cleanup();
+    return 0;
+}
