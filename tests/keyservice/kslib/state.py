@@ -8,6 +8,7 @@ import threading
 
 from . import signing
 from .faults import FaultTable
+from .records import RecordStore
 
 DEFAULT_DATA_CENTER = "dc1"
 DEFAULT_POLLING_INTERVAL = 60
@@ -34,6 +35,7 @@ class ServiceState:
         with self.lock:
             self.faults.clear()
             self.requests = []
+            self.records = RecordStore()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({

@@ -1,0 +1,60 @@
+#include "vxmeta/records/device.h"
+
+#include "vxmeta/crypto/signatures.h"
+#include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/records/dataset_lists.h"
+#include "vxmeta/records/pid.h"
+
+namespace VxMeta {
+
+const RecordSchema<Device>& Device::schema() {
+    static const RecordSchema<Device> table{
+        "device",
+        &Device::signature,
+        {
+            field<&Device::created_at>("created_at", LocalOnly),
+            field<&Device::updated_at>("updated_at", LocalOnly),
+            field<&Device::owner>("owner", InRecord),
+            field<&Device::platform_type>("platform_type", InRecord),
+            field<&Device::platform_subtype>("platform_subtype", InRecord),
+            field<&Device::platform_version>("platform_version", InRecord),
+            field<&Device::urn>("urn", InRecord),
+            field<&Device::name>("name", InRecord),
+            field<&Device::owner_disabled>("owner_disabled", InRecord),
+            field<&VxMetadata::revision, Device>("revision", InRecord),
+            field<&Device::signature>("signature"),
+            field<&Device::app_name>("app_name"),
+            field<&Device::app_version>("app_version"),
+            field<&Device::recovery_code>("recovery_code"),
+            field<&Device::recovery_cipher>("recovery_cipher", LocalOnly | WhenPresent | NotCompared | Kept),
+            field<&Device::allow_access>("allow_access", LocalOnly),
+            field<&Device::appComplianceEtag>("appComplianceEtag", LocalOnly),
+            field<&Device::id>("id"),
+            field<&Device::ownerid>("ownerid", LocalOnly),
+        },
+    };
+    return table;
+}
+
+std::string Device::idstr() const { return idStr(id); }
+
+std::string Device::geturn() const { return urn; }
+
+bool Device::verifySignature() { return verifySignedValue(); }
+
+bool Device::verifySignedValue() {
+    if (urn.empty()) return true;
+    std::string ownKey;
+    {
+        LockScope lock(masterMutex);
+        if (myPID) ownKey = myPID->pubkey;
+    }
+    return verifyTextNoExceptions(recordText, signature, ownKey);
+}
+
+void Device::refresh() {
+    Device fresh;
+    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
+}
+
+} // namespace VxMeta

@@ -1,0 +1,18 @@
+// Whose key signed a record: the identity behind a URN and its public key. The user's own URN is
+// answered from the own identity record (myPID), any other from the directory records (XPID).
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace VxMeta {
+
+class XPID;
+
+// The directory record of the identity named by urn, or null when none is known.
+std::shared_ptr<XPID> userLookupUrn(const std::string& urn);
+// The public key of the identity named by urn, or the empty text when none is known. A thread
+// that holds the master lock gets only what the dataset holds: no request is sent under the lock.
+std::string pubkeyLookupUrn(const std::string& urn);
+
+} // namespace VxMeta
