@@ -23,12 +23,7 @@ std::set<std::string> mfaCapableCreationKinds;
 
 std::atomic<bool> didInit{false};
 
-const std::string cmdsPubkey =
-    "V2-MIIBCgKCAQEAu0kQvejxH+dnksScJuHzET3viJuTDSCwoDjzk9aZpRmCvc0lcLB0bkrvbAonWJAZj"
-    "LNiyYyYN7LJJjlhT8Q/AR+M/lONjI/pkg9T4Rl7j2ETutPrVl+5wZJVFWxtP2FzYFsfvJa/ccfVwHYkl"
-    "Tbs6sOXCi77uyMoUemOSzKG5NcR64f0NOKX5FFH7wJAdw0skbKttt71S7520QoD/OYvZ634xi263h5VS"
-    "RHM67b+n1R5Z0YVRTFg4U6z453Cho6ISfM1e+CpE/w1gXxvp+40jqKljCKzQ+7rNf9SJtgFPlqXeqtfg"
-    "DL65KQBbfv5S9W6Bk7AQ5WM9MwhIpBfaDzTzQIDAQAB";
+const std::string cmdsPubkey = cmdsPubkeyText;
 
 std::set<std::string> compatibilities;
 

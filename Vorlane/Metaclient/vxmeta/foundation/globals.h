@@ -40,6 +40,13 @@ extern std::set<std::string> mfaCapableCreationKinds;
 // The one-time start has run.
 extern std::atomic<bool> didInit;
 // The built-in public key of the service ("V2-" RSA public key text); configuration of the deployment.
+// The text is a constant, so objects built at load in other files (the state object) may read it.
+inline constexpr char cmdsPubkeyText[] =
+    "V2-MIIBCgKCAQEAu0kQvejxH+dnksScJuHzET3viJuTDSCwoDjzk9aZpRmCvc0lcLB0bkrvbAonWJAZj"
+    "LNiyYyYN7LJJjlhT8Q/AR+M/lONjI/pkg9T4Rl7j2ETutPrVl+5wZJVFWxtP2FzYFsfvJa/ccfVwHYkl"
+    "Tbs6sOXCi77uyMoUemOSzKG5NcR64f0NOKX5FFH7wJAdw0skbKttt71S7520QoD/OYvZ634xi263h5VS"
+    "RHM67b+n1R5Z0YVRTFg4U6z453Cho6ISfM1e+CpE/w1gXxvp+40jqKljCKzQ+7rNf9SJtgFPlqXeqtfg"
+    "DL65KQBbfv5S9W6Bk7AQ5WM9MwhIpBfaDzTzQIDAQAB";
 extern const std::string cmdsPubkey;
 // Allowed compatibility values of key features; filled by the one-time start.
 extern std::set<std::string> compatibilities;

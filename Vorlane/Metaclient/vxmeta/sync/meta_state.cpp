@@ -6,7 +6,7 @@
 
 namespace VxMeta {
 
-MetaState::MetaState() : mdsPubkey(cmdsPubkey) {}
+MetaState::MetaState() : mdsPubkey(cmdsPubkeyText) {}
 
 MetaState::~MetaState() = default;
 
