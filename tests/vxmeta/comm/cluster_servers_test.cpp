@@ -1,4 +1,5 @@
 #include "fake_transport.h"
+#include "support/fixed_random_source.h"
 
 #include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/comm/cluster_exception.h"
@@ -16,16 +17,6 @@ using namespace VxMeta::testing;
 using TarvexProtocol::Url;
 
 namespace {
-
-class FixedSource : public RandomSource {
-public:
-    explicit FixedSource(std::vector<uint32_t> values) : values_(std::move(values)) {}
-    uint32_t next() override { return values_[at_++ % values_.size()]; }
-
-private:
-    std::vector<uint32_t> values_;
-    size_t at_ = 0;
-};
 
 class ServerState : public PipelineTest {
 protected:

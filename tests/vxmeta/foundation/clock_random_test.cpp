@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fixed_random_source.h"
+
 #include <set>
 
 using namespace VxMeta;
+using VxMeta::testing::FixedSource;
 
 namespace {
 
@@ -21,16 +24,6 @@ TEST(Clock, InstalledClockIsReadEverywhere) {
     setClock(nullptr);
     EXPECT_GT(nowSeconds(), 1'600'000'000); // the system clock again
 }
-
-class FixedSource : public RandomSource {
-public:
-    explicit FixedSource(std::vector<uint32_t> values) : values_(std::move(values)) {}
-    uint32_t next() override { return values_[at_++ % values_.size()]; }
-
-private:
-    std::vector<uint32_t> values_;
-    size_t at_ = 0;
-};
 
 TEST(RandomSource, InstalledSourceDrivesTheHelpers) {
     setRandomSource(std::make_shared<FixedSource>(std::vector<uint32_t>{0, 7}));
