@@ -65,6 +65,7 @@ ROUTER = Router(ROUTES, lambda call: _bad("no such admin call", 404),
 
 class AdminHandler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True
     timeout = 30
 
     def do_GET(self):

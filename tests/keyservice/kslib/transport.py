@@ -82,7 +82,10 @@ class ApiHandler(http.server.BaseHTTPRequestHandler):
     """Reads one request at a time and asks the service for the reply (None: close, no reply)."""
 
     protocol_version = "HTTP/1.1"
+    # Replies go out at once instead of waiting for the client's acknowledgement of the headers.
+    disable_nagle_algorithm = True
     timeout = IDLE_TIMEOUT
+
     def version_string(self):
         return "VorlaneTestKeyService/1"
 
