@@ -3,41 +3,39 @@
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
+#include "vxmeta/foundation/text.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/xpid.h"
 
 namespace VxMeta {
 
-namespace {
+std::shared_ptr<XPID> userLookupUrn(const std::string& urn) {
+    if (urn.empty()) return nullptr;
+    {
+        LockScope lock(masterMutex);
+        if (myXPIDs)
+            for (const std::shared_ptr<XPID>& identity : *myXPIDs)
+                if (identity && identity->urn == urn) return identity;
+        // A caller that holds the master lock itself must not wait on the service.
+        if (masterLockDepth() > 1) return nullptr;
+    }
+    auto fetched = std::make_shared<XPID>();
+    if (!fetched->fetch(qualifySuffix("xpid", "urn", urn))) return nullptr;
+    LockScope lock(masterMutex);
+    if (myXPIDs) myXPIDs->push_back(fetched);
+    return fetched;
+}
 
-// The public key of the directory record for urn. Only the dataset's directory list is read for
-// now, so the answer is the same whether or not the caller may wait on the service.
-std::string directoryKey(const std::string& urn, bool) {
+std::string pubkeyLookupUrn(const std::string& urn) {
+    {
+        LockScope lock(masterMutex);
+        if (myPID && urn == myPID->urn) return myPID->pubkey;
+    }
     const std::shared_ptr<XPID> identity = userLookupUrn(urn);
     if (!identity) return std::string();
     LockScope lock(masterMutex);
     return identity->pubkey;
-}
-
-} // namespace
-
-std::shared_ptr<XPID> userLookupUrn(const std::string& urn) {
-    if (urn.empty()) return nullptr;
-    LockScope lock(masterMutex);
-    if (!myXPIDs) return nullptr;
-    for (const std::shared_ptr<XPID>& identity : *myXPIDs)
-        if (identity && identity->urn == urn) return identity;
-    return nullptr;
-}
-
-std::string pubkeyLookupUrn(const std::string& urn) {
-    LockScope lock(masterMutex);
-    if (myPID && urn == myPID->urn) return myPID->pubkey;
-    // A caller that holds the master lock itself must not wait on the service.
-    const bool mayAskService = masterLockDepth() == 1;
-    lock.unlock();
-    return directoryKey(urn, mayAskService);
 }
 
 std::string signerKeyOf(const std::string& urn) {
