@@ -30,6 +30,7 @@
 #include "vxmeta/records/team_data.h"
 #include "vxmeta/records/upload.h"
 #include "vxmeta/records/xpid.h"
+#include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;
 using VxMetaTest::json;
@@ -92,6 +93,16 @@ TEST_F(RecordClassRules, MembersReadOnlyWhenPresent) {
     EXPECT_EQ(policy.skey_flag, 3);
     EXPECT_FALSE(policy.persist_metadata);
     EXPECT_EQ(policy.version, "2.0");
+
+    // The policy in force starts with the defaults and gets them back when the state is cleared.
+    {
+        LockScope lock(masterMutex);
+        EXPECT_EQ(globalState.satellitePolicy.toJSON(true), SatellitePolicy().toJSON(true));
+        globalState.satellitePolicy = policy;
+        globalState.clear();
+        EXPECT_EQ(globalState.satellitePolicy.skey_flag, 11);
+        globalState.myPrikey = VxMetaTest::testKeys().privateKey;
+    }
 
     // Every other member is read whether present or not.
     TeamData datum;
