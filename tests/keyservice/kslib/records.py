@@ -14,7 +14,11 @@ from cryptography.hazmat.primitives.asymmetric import rsa
 from . import signing
 from .routing import Reply, Route
 
-RECORD_STEMS = ("pid", "sid", "user", "device")
+RECORD_STEMS = ("pid", "sid", "user", "device",
+                "deployment", "app", "xpid", "cajoin", "appdata", "teamdata",
+                "asset", "assetright", "assetkey", "assetrequest", "assetfeature",
+                "contingencygroup", "contingencykey", "contingencymasterkey",
+                "upload", "mfapair", "signaturerequest", "chatmessage")
 _STEM_PATTERN = "(?P<stem>%s)" % "|".join(RECORD_STEMS)
 
 
