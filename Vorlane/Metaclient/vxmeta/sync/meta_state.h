@@ -8,6 +8,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "vxmeta/access/credentials.h"
+
 namespace VxMeta {
 
 class App;
@@ -20,6 +22,8 @@ class MetaState {
 public:
     // Public key ("V2-" text) of the key-management service in use; the built-in key at first.
     std::string mdsPubkey;
+    // The signed-in user's credentials.
+    Credentials credentials;
     // This application's App record on this device.
     std::shared_ptr<App> myApp;
     // The user's personal keys by key sequence, and the one of the highest sequence.
