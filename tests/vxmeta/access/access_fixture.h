@@ -23,6 +23,7 @@
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
+#include "vxmeta/records/state_access.h"
 #include "vxmeta/sync/meta_state.h"
 
 namespace VxMetaTest {
