@@ -71,6 +71,12 @@ inline Json::Value bodyJson(const VxMeta::CommIO& io) {
     return value;
 }
 
+inline Json::Value json(const std::string& text) {
+    Json::Value value;
+    VxMeta::mayParse(text, value);
+    return value;
+}
+
 inline std::string bodyText(const VxMeta::CommIO& io) { return std::string(io.requestData.begin(), io.requestData.end()); }
 
 class AccessTest : public VxMeta::testing::PipelineTest {

@@ -2,6 +2,7 @@
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/access/accounts_seam.h"
 #include "vxmeta/access/state_seam.h"
+#include "vxmeta/comm/high_availability.h"
 #include "vxmeta/foundation/clock.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -25,15 +26,19 @@ void performCredentialCheck() {
         }
     }
     try {
-        if (password.empty()) {
-            performAccountAction("aa/checkCredentials", urn, Json::Value(), false, true);
-        } else {
-            Json::Value members(Json::objectValue);
-            members["email"] = email;
-            members["password"] = password;
-            members["justChecking"] = true;
-            performAccountAction("ua/loginManagedAccount", urn, members, false, false);
-        }
+        // Inside the failover wrapper: a server that cannot be reached is left for another, and when
+        // none can be, the communication failure arrives here instead of ending the caller's operation.
+        HighAvailability([&] {
+            if (password.empty()) {
+                performAccountAction("aa/checkCredentials", urn, Json::Value(), false, true);
+            } else {
+                Json::Value members(Json::objectValue);
+                members["email"] = email;
+                members["password"] = password;
+                members["justChecking"] = true;
+                performAccountAction("ua/loginManagedAccount", urn, members, false, false);
+            }
+        });
     } catch (VxMetaException& failure) {
         if (failure.category == VXMECAT_COMMUNICATION_ERROR) {
             // The check counts as made: the next one waits a whole interval.
