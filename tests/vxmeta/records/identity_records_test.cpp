@@ -34,17 +34,8 @@ PID newIdentity() {
     return pid;
 }
 
-// Runs the independent implementation; its standard output, and its exit status in status.
 std::string runPython(const std::string& arguments, int& status) {
-    const std::string command = std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/signed_identity.py " + arguments;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return std::string();
-    std::string out;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-    status = pclose(pipe);
-    return out;
+    return VxMetaTest::runVectorScript("signed_identity.py", arguments, status);
 }
 
 bool pythonVerifies(const std::string& serverForm) {

@@ -4,6 +4,7 @@
 // mdClear installs a fresh record or list; whoever still holds the old one keeps it.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 
 #include "vxmeta/foundation/lock_scope.h"
@@ -109,6 +110,19 @@ template <class T>
 RecordListPtr<T> MLockClone(const RecordListPtr<T>& list) {
     LockScope lock(masterMutex);
     return list ? std::make_shared<RecordList<T>>(*list) : nullptr;
+}
+
+// A record that a sweep drops: neither marked by the sweep nor holding an unsent change.
+template <class T>
+bool isUnmarked(const std::shared_ptr<T>& record) {
+    return !record->remoteDirty && !record->marked;
+}
+
+// Erases the unmarked records in one stable pass; the caller holds the master lock.
+template <class T>
+void removeUnmarked(RecordList<T>& list) {
+    list.erase(std::remove_if(list.begin(), list.end(), [](const std::shared_ptr<T>& r) { return isUnmarked(r); }),
+               list.end());
 }
 
 } // namespace VxMeta

@@ -1,32 +1,50 @@
 #include "vxmeta/records/identity_lookup.h"
 
+#include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/foundation/log.h"
+#include "vxmeta/foundation/text.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
+#include "vxmeta/records/xpid.h"
 
 namespace VxMeta {
 
-namespace {
-
-// The public key of the directory record for urn: from the dataset's directory list and, when
-// mayAskService, through userLookupUrn. The directory records join the library with their class;
-// until then no other identity is known.
-std::string directoryKey(const std::string&, bool) { return std::string(); }
-
-} // namespace
-
-std::shared_ptr<XPID> userLookupUrn(const std::string&) {
-    // The local lists only, which hold no directory records yet.
-    return nullptr;
+std::shared_ptr<XPID> userLookupUrn(const std::string& urn) {
+    if (urn.empty()) return nullptr;
+    {
+        LockScope lock(masterMutex);
+        if (myXPIDs)
+            for (const std::shared_ptr<XPID>& identity : *myXPIDs)
+                if (identity && identity->urn == urn) return identity;
+        // A caller that holds the master lock itself must not wait on the service.
+        if (masterLockDepth() > 1) return nullptr;
+    }
+    auto fetched = std::make_shared<XPID>();
+    if (!fetched->fetch(qualifySuffix("xpid", "urn", urn))) return nullptr;
+    LockScope lock(masterMutex);
+    if (myXPIDs) myXPIDs->push_back(fetched);
+    return fetched;
 }
 
 std::string pubkeyLookupUrn(const std::string& urn) {
+    {
+        LockScope lock(masterMutex);
+        if (myPID && urn == myPID->urn) return myPID->pubkey;
+    }
+    const std::shared_ptr<XPID> identity = userLookupUrn(urn);
+    if (!identity) return std::string();
     LockScope lock(masterMutex);
-    if (myPID && urn == myPID->urn) return myPID->pubkey;
-    // A caller that holds the master lock itself must not wait on the service.
-    const bool mayAskService = masterLockDepth() == 1;
-    lock.unlock();
-    return directoryKey(urn, mayAskService);
+    return identity->pubkey;
+}
+
+std::string signerKeyOf(const std::string& urn) {
+    try {
+        return pubkeyLookupUrn(urn);
+    } catch (const VxMetaException& e) {
+        VXLOG(2, "Unable to look up the signer %s - %s", urn.c_str(), e.message.c_str());
+        return std::string();
+    }
 }
 
 } // namespace VxMeta

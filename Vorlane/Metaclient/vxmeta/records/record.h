@@ -51,6 +51,10 @@ public:
     }
 
 protected:
+    // Signed records: recordText becomes the compact text of the "record" object rendered from the
+    // current members, without signing it; the caller signs it with a key of its own.
+    void renderRecordText();
+
     Record() = default;
     Record(const Record&) = default;
     Record& operator=(const Record&) = default;
@@ -60,6 +64,9 @@ protected:
     void assignRecord(const VxMetadata& decoded) override { self() = static_cast<const T&>(decoded); }
 
 private:
+    // Writes the members of one form: the InRecord ones into record, the others into out.
+    void writeMembers(Json::Value& out, Json::Value& record, bool forServer);
+
     T& self() { return static_cast<T&>(*this); }
     const T& self() const { return static_cast<const T&>(*this); }
 };
@@ -88,16 +95,32 @@ RecordListPtr<T> copyViewList(const RecordListPtr<T>& list) {
 }
 
 template <class T>
+void Record<T>::writeMembers(Json::Value& out, Json::Value& record, bool forServer) {
+    const T& me = self();
+    for (const FieldSpec<T>& f : T::schema().fields) {
+        if (f.has(InMemory) || (forServer && f.has(LocalOnly))) continue;
+        if (f.has(WhenNotEmpty) && f.isEmpty(me)) continue;
+        (f.has(InRecord) ? record : out)[f.key] = f.toJson(me, forServer);
+    }
+}
+
+template <class T>
+void Record<T>::renderRecordText() {
+    static_assert(T::shape == RecordShape::SignedRecord, "only signed records have a record text to sign");
+    LockScope lock(masterMutex);
+    Json::Value outer(Json::objectValue);
+    Json::Value record(Json::objectValue);
+    writeMembers(outer, record, true);
+    recordText = jsonString(record);
+}
+
+template <class T>
 void Record<T>::encode(Json::Value& out, bool forServer) {
     LockScope lock(masterMutex);
     const RecordSchema<T>& schema = T::schema();
     T& me = self();
     Json::Value record(Json::objectValue);
-    for (const FieldSpec<T>& f : schema.fields) {
-        if (f.has(InMemory) || (forServer && f.has(LocalOnly))) continue;
-        if (f.has(WhenNotEmpty) && f.isEmpty(me)) continue;
-        (f.has(InRecord) ? record : out)[f.key] = f.toJson(me, forServer);
-    }
+    writeMembers(out, record, forServer);
     if constexpr (T::shape == RecordShape::SignedRecord) {
         std::string& signature = me.*schema.signature;
         if (!signature.empty()) {

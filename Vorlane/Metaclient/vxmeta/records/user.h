@@ -47,7 +47,7 @@ public:
     std::string idstr() const override;
     // The owner's URN.
     std::string geturn() const override;
-    // The owner's public key (pubkeyLookupUrn) must verify the record text.
+    // The owner's public key must verify the record text; an owner that cannot be looked up fails.
     bool verifySignature() override;
 };
 

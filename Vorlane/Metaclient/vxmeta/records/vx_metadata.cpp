@@ -8,6 +8,7 @@
 #include "vxmeta/foundation/text.h"
 #include "vxmeta/records/access_seam.h"
 #include "vxmeta/records/field_codec.h"
+#include "vxmeta/records/record_deletion.h"
 
 namespace VxMeta {
 
@@ -89,12 +90,16 @@ bool VxMetadata::put() {
 }
 
 bool VxMetadata::del() {
+    // Without an id the path would name the whole collection.
+    if (idstr().empty())
+        throw VxMetaException(VXMECAT_INTERNAL, "Unable to delete " + stemOf(*this) + " record - it has no id");
     VCSR executor;
     executor.del(getSuffix());
     localDirty = false;
     remoteDirty = false;
     if (!countsInEtag(*this)) return true;
     incrementEtag();
+    dropDeletedRecord(*this);
     return true;
 }
 
@@ -121,12 +126,16 @@ bool VxMetadata::trySync() {
     try {
         return sync();
     } catch (const VxMetaException& e) {
-        if (e.category == VXMECAT_HTTP && e.httpStatus == 409 && e.reason == VXMEREASON_REVISION && !idstr().empty())
-            get();
-        if (e.category == VXMECAT_COMMUNICATION_ERROR) checkRemoteDisabled();
-        else addSyncProblem(e);
+        handleSyncFailure(e);
         return false;
     }
+}
+
+void VxMetadata::handleSyncFailure(const VxMetaException& e) {
+    if (e.category == VXMECAT_HTTP && e.httpStatus == 409 && e.reason == VXMEREASON_REVISION && !idstr().empty())
+        get();
+    if (e.category == VXMECAT_COMMUNICATION_ERROR) checkRemoteDisabled();
+    else addSyncProblem(e);
 }
 
 bool VxMetadata::fromJSON(const std::string& text) {

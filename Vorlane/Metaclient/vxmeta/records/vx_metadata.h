@@ -13,6 +13,8 @@
 
 namespace VxMeta {
 
+class VxMetaException;
+
 class VxMetadata {
 public:
     // Sweep mark of the list refreshes; a record with neither this nor remoteDirty set is dropped by a sweep.
@@ -55,7 +57,10 @@ public:
     // Updates the record: PUT of the server form to the record path; the change counts in the
     // user's expected etag (except for the SID) whatever the reply holds; the reply is read back.
     virtual bool put();
-    // Deletes the record on the service; afterwards neither dirty flag is set.
+    // Deletes the record on the service: DELETE of the record path (a record without an id text
+    // fails before any request); afterwards neither dirty flag is set, the change counts in the
+    // user's expected etag (except for the SID) and the record leaves the dataset lists with what
+    // depends on it. A failed request changes nothing.
     virtual bool del();
     // Writes the class's members into out: the server form when forServer, else the local form.
     virtual void encode(Json::Value& out, bool forServer);
@@ -96,6 +101,11 @@ public:
     std::string toJSON(bool forServer);
 
 protected:
+    // What trySync does with a refusal of sync: a revision conflict of a record with an id reads
+    // the record again; a communication failure runs the remote-disabled check; every other
+    // refusal is kept as a synchronization problem.
+    void handleSyncFailure(const VxMetaException& failure);
+
     // A copy of this record of its own class, and the assignment of such a copy: a read decodes
     // into a copy and takes it over only when the whole read succeeded.
     virtual std::unique_ptr<VxMetadata> cloneRecord() const;

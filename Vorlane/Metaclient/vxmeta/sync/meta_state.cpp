@@ -64,4 +64,46 @@ bool isolatedModeOn() {
     return globalState.isolatedMode;
 }
 
+std::shared_ptr<AssetKey> personalAssetKey(int32_t keysequence) {
+    LockScope lock(masterMutex);
+    const auto found = globalState.personalKeys.find(keysequence);
+    return found == globalState.personalKeys.end() ? nullptr : found->second;
+}
+
+std::shared_ptr<AssetKey> currentPersonalAssetKey() {
+    LockScope lock(masterMutex);
+    return globalState.personalKey;
+}
+
+std::shared_ptr<AssetKey> groupMasterAssetKey(int64_t ownerId) {
+    LockScope lock(masterMutex);
+    const auto found = globalState.masterKeys.find(ownerId);
+    return found == globalState.masterKeys.end() ? nullptr : found->second;
+}
+
+std::string teamGroupUrn() {
+    LockScope lock(masterMutex);
+    return globalState.teamGroupUrn;
+}
+
+std::string teamGroupPrivateKey() {
+    LockScope lock(masterMutex);
+    return globalState.teamGroupPrikey;
+}
+
+std::string currentTeamUrn() {
+    LockScope lock(masterMutex);
+    return globalState.caUrn;
+}
+
+bool appListSupported() {
+    LockScope lock(masterMutex);
+    return globalState.appListSupported;
+}
+
+void setAppListSupported(bool supported) {
+    LockScope lock(masterMutex);
+    globalState.appListSupported = supported;
+}
+
 } // namespace VxMeta

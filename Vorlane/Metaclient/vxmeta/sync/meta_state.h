@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "vxmeta/access/credentials.h"
+#include "vxmeta/records/satellite_policy.h"
 
 namespace VxMeta {
 
@@ -38,6 +39,8 @@ public:
     std::string teamGroupUrn;
     std::string teamGroupPrikey;
     MasterKeyMap masterKeys;
+    // The client policy in force: the class's defaults until a policy is read.
+    SatellitePolicy satellitePolicy;
     // The user's decrypted private key (DER); empty while nobody is logged in.
     std::string myPrikey;
     // A managed account's encrypted password, kept for the periodic credential check.

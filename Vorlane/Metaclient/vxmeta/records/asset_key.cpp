@@ -1,0 +1,56 @@
+#include "vxmeta/records/asset_key.h"
+
+#include "vxmeta/crypto/signatures.h"
+#include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/foundation/text.h"
+#include "vxmeta/records/dataset_lists.h"
+#include "vxmeta/records/pid.h"
+
+namespace VxMeta {
+
+const RecordSchema<AssetKey>& AssetKey::schema() {
+    static const RecordSchema<AssetKey> table{
+        "assetkey",
+        &AssetKey::signature,
+        {
+            field<&AssetKey::created_at>("created_at", LocalOnly),
+            field<&AssetKey::updated_at>("updated_at", LocalOnly),
+            field<&AssetKey::asset>("asset", InRecord),
+            field<&AssetKey::owner>("owner", InRecord),
+            field<&AssetKey::participant>("participant", InRecord),
+            field<&AssetKey::keysequence>("keysequence", InRecord),
+            field<&AssetKey::keymaterial>("keymaterial", InRecord),
+            field<&AssetKey::ckeymaterial>("ckeymaterial", InRecord | WhenNotEmpty),
+            field<&AssetKey::ca>("ca", InRecord | WhenNotEmpty),
+            field<&VxMetadata::revision, AssetKey>("revision", InRecord),
+            field<&AssetKey::signature>("signature"),
+            field<&AssetKey::allowed>("allowed", LocalOnly | WhenPresent | NotCompared | Kept),
+            field<&AssetKey::forwarded_keymaterial>("forwarded_keymaterial", LocalOnly),
+            field<&AssetKey::homeServer>("homeServer"),
+            memoryField<&AssetKey::assetLink>(Kept),
+            field<&AssetKey::id>("id"),
+            field<&AssetKey::assetid>("assetid", LocalOnly),
+            field<&AssetKey::ownerid>("ownerid", LocalOnly),
+            field<&AssetKey::participantid>("participantid", LocalOnly),
+        },
+    };
+    return table;
+}
+
+std::string AssetKey::idstr() const { return idStr(id); }
+
+std::string AssetKey::geturn() const { return asset + "-" + participant + "-" + std::to_string(keysequence); }
+
+void AssetKey::postDecode() {
+    if (forwarded_keymaterial.empty()) return;
+    LockScope lock(masterMutex);
+    // An identity without a forwarding URN has no forwarded key material.
+    if (myPID && !myPID->forwarding_urn.empty() && eq(participant, myPID->forwarding_urn))
+        keymaterial = forwarded_keymaterial;
+}
+
+bool AssetKey::verifySignature() { return verifyTextNoExceptions(recordText, signature, getSignerPublicKey()); }
+
+std::string AssetKey::getSignerPublicKey() const { return linkedAssetSigner(assetLink, "key", id); }
+
+} // namespace VxMeta
