@@ -15,6 +15,8 @@
 
 namespace VxMeta {
 
+class VxMetadata;
+
 // No login change in progress and a logged-in private key held; under the master lock.
 bool loggedIn();
 // When the device record's "allow_access" is false: logout, then "This device has been disabled.".
@@ -34,6 +36,15 @@ bool beenOfflineFor(int64_t seconds);
 // A successful contact with the service: the last online time is now; the state record's copy moves
 // at most once per 900 s while the offline limit holds. The flag is ignored.
 void updateOnlineTime(bool flag);
+// Applies the policies of the team data, in list order: a "Satellite Policy" whose signature checks
+// sets the client policy and the state record's offline and credential-check limits; an
+// "MFAPolicy" becomes the MFA policy (invalid when its signature does not check). The caller must
+// not hold the master lock: a signature check may fetch a record again.
+void updatePolicy();
+// Checks a record's signature once: a record that does not verify is fetched again (without the
+// master lock, so the caller must not hold it) and checked again; one that still does not verify
+// is marked invalid and reported as a synchronization problem, on every call.
+void checkSignature(VxMetadata& record);
 // "%s/%s/" of the base and the URL-encoded id.
 std::string makeSIDURL(const std::string& base, const std::string& id);
 

@@ -1,6 +1,6 @@
 // What the access checks and logout call of the accounts area above them (accounts/): the
 // login-change marker, the account request of the credential check, the bookkeeping of an accepted
-// managed account. Declared here, defined by the accounts area
+// managed account and the MFA policy of team data. Declared here, defined by the accounts area
 // (accounts/access_links.cpp).
 #pragma once
 
@@ -10,6 +10,8 @@
 #include <json/value.h>
 
 namespace VxMeta {
+
+class TeamData;
 
 // A login change is in progress while the returned object lives (a ScopeLoginChanging).
 std::shared_ptr<void> beginLoginChange();
@@ -21,5 +23,8 @@ Json::Value performAccountAction(const std::string& path, const std::string& own
                                  bool useAccessToken, bool implicitAuth);
 // The service accepted the managed account's password: it is kept and the contact times are set.
 void managedAccountCheckedOK(const std::string& password);
+// Under the master lock: the MFA policy of an "MFAPolicy" team datum, whose signature the caller
+// checked, becomes the global MFA policy and keeps the current policy's client verification.
+void adoptMfaPolicy(const TeamData& record);
 
 } // namespace VxMeta

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "vxmeta/access/monitored_safe_string.h"
+#include "vxmeta/records/login_parameters.h"
 
 namespace VxMeta {
 
@@ -74,6 +75,8 @@ public:
     // Signs the challenge with the private key, or drops the signature when either is missing.
     void updateSignature();
 
+    // The service's last answer to the login-parameters request (filled by the sign-in).
+    LoginParameters loginParameters;
     // Set when acquirePrivateKey had to fetch the SID: the account's recovery data must be renewed.
     bool recoveryUpdateNeeded = false;
 

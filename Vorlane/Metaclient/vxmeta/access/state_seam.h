@@ -8,6 +8,7 @@
 namespace VxMeta {
 
 class Credentials;
+class SatellitePolicy;
 
 // The signed-in user's credentials held in the global state.
 Credentials& globalCredentials();
@@ -25,5 +26,7 @@ void forgetLoggedInKeys();
 std::string managedAccountPassword();
 // Isolated mode (nothing in this system sets it).
 bool isolatedModeOn();
+// The client policy in force.
+void setSatellitePolicy(const SatellitePolicy& policy);
 
 } // namespace VxMeta

@@ -2,7 +2,11 @@
 #include "vxmeta/access/accounts_seam.h"
 
 #include "vxmeta/accounts/action.h"
+#include "vxmeta/accounts/mfa_policy.h"
 #include "vxmeta/accounts/scope_login_changing.h"
+#include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/records/team_data.h"
+#include "vxmeta/sync/meta_state.h"
 
 namespace VxMeta {
 
@@ -16,6 +20,13 @@ Json::Value performAccountAction(const std::string& path, const std::string& own
     action.encodeDeviceAppPlatformInfo(ownerUrn);
     for (const std::string& name : members.getMemberNames()) action.encode(name, members[name]);
     return action.perform(path, useAccessToken, implicitAuth);
+}
+
+void adoptMfaPolicy(const TeamData& record) {
+    LockScope lock(masterMutex);
+    MfaPolicy policy = MfaPolicy::fromTeamData(record);
+    policy.setClientVerified(globalState.mfaPolicy);
+    globalState.mfaPolicy = policy;
 }
 
 } // namespace VxMeta

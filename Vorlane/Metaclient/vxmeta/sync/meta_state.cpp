@@ -64,6 +64,11 @@ bool isolatedModeOn() {
     return globalState.isolatedMode;
 }
 
+void setSatellitePolicy(const SatellitePolicy& policy) {
+    LockScope lock(masterMutex);
+    globalState.satellitePolicy = policy;
+}
+
 std::shared_ptr<AssetKey> personalAssetKey(int32_t keysequence) {
     LockScope lock(masterMutex);
     const auto found = globalState.personalKeys.find(keysequence);

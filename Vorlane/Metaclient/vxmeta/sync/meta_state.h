@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "vxmeta/access/credentials.h"
+#include "vxmeta/accounts/mfa_policy.h"
 #include "vxmeta/records/satellite_policy.h"
 
 namespace VxMeta {
@@ -41,6 +42,8 @@ public:
     MasterKeyMap masterKeys;
     // The client policy in force: the class's defaults until a policy is read.
     SatellitePolicy satellitePolicy;
+    // The team's MFA policy in force: valid and requiring nothing until a policy is read.
+    MfaPolicy mfaPolicy;
     // The user's decrypted private key (DER); empty while nobody is logged in.
     std::string myPrikey;
     // A managed account's encrypted password, kept for the periodic credential check.
