@@ -2,6 +2,8 @@
 // offline limit, the managed-account credential check, the remote-disabled check and its cache, the
 // online time, logout, the login-change marker and the synchronization problems.
 #include <array>
+#include <atomic>
+#include <thread>
 #include <functional>
 #include <set>
 
@@ -436,6 +438,31 @@ TEST_F(AccessChecks, OnlineModeFailsForADisabledDeviceAndInIsolatedMode) {
     VCSR executor;
     EXPECT_EQ(failureOf([&] { executor.get("x"); }).category, VXMECAT_DEVICE_NOT_ALLOWED);
     EXPECT_TRUE(FakeTransport::exchanges().empty());
+}
+
+TEST_F(AccessChecks, LogoutAndTheChecksMayRunOnTwoThreads) {
+    logIn();
+    std::atomic<bool> stop{false};
+    std::thread reader([&] {
+        while (!stop) {
+            loggedIn();
+            globalState.credentials.getPassword();
+            offlineAccessExpired();
+            addSyncProblem(VxMetaException(VXMECAT_PROTOCOL, "p"));
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        logout();
+        globalState.credentials.setPassword("pw" + std::to_string(i % 3));
+        updateOnlineTime(false);
+        LockScope lock(masterMutex);
+        globalState.myPrikey = userKeys().privateKey;
+    }
+    stop = true;
+    reader.join();
+    EXPECT_TRUE(loggedIn());
+    EXPECT_EQ(ScopeLoginChanging::active, 0);
+    EXPECT_LE(RawVorlane().getSyncProblems().size(), 100u);
 }
 
 TEST_F(AccessChecks, SyncProblemsKeepTheFirstHundredAndAreHandedOutOnce) {
