@@ -12,6 +12,7 @@ import tempfile
 import time
 import unittest
 import urllib.error
+import urllib.parse
 import urllib.request
 
 from cryptography.exceptions import InvalidSignature
@@ -247,6 +248,69 @@ class ServiceTest(unittest.TestCase):
                          (0, "POST", '{"a":1}', 405))
         self.c.admin("/reset", {})
         self.assertEqual(self.c.admin("/log")[1], [])
+
+
+class AccountsTest(unittest.TestCase):
+    """The challenge pair and token expiry, answered as a client would with Python's own RSA."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+
+    def new_account(self, **spec):
+        status, account = self.c.admin("/accounts", dict({"email": "a@example.test"}, **spec))
+        self.assertEqual(status, 200, account)
+        key = serialization.load_der_private_key(base64.b64decode(account["privateKey"]), None)
+        return account, key
+
+    def challenge(self, account):
+        status, _, body = self.c.api(0, "challenge?urn=" + urllib.parse.quote(account["urn"], safe=""))
+        self.assertEqual(status, 200, body)
+        return json.loads(body)
+
+    def answer(self, reply, key, **extra):
+        signature = key.sign(reply["challenge"].encode(), padding.PSS(mgf=padding.MGF1(hashes.SHA512()),
+                                                                       salt_length=64), hashes.SHA512())
+        body = dict(reply, signature="V2-" + base64.b64encode(signature).decode(), **extra)
+        status, _, text = self.c.api(0, "challenge", method="POST", body=json.dumps(body).encode())
+        return status, json.loads(text)
+
+    def test_key_pair_account_gets_a_token_once_per_challenge(self):
+        account, key = self.new_account()
+        reply = self.challenge(account)
+        self.assertNotIn("loginSalt", reply)
+        self.assertEqual(self.answer(dict(reply, challengeRef="changed"), key, id=account["id"])[0], 400)
+        reply = self.challenge(account)
+        status, token = self.answer(reply, key, email="a@example.test")
+        self.assertEqual(status, 200, token)
+        self.assertEqual(token["id"], account["id"])
+        self.assertEqual(self.answer(reply, key, id=account["id"])[0], 403)   # used up
+
+    def test_signature_by_another_key_is_refused(self):
+        account, _ = self.new_account(password="pw", rounds=10)
+        reply = self.challenge(account)
+        self.assertEqual((reply["loginSalt"] != "", reply["loginRounds"]), (True, 10))
+        _, other = self.new_account(email="b@example.test")
+        status, body = self.answer(reply, other, id=account["id"])
+        self.assertEqual((status, body["reason"]), (403, "Incorrect Credentials"))
+
+    def test_wrong_login_token_is_refused(self):
+        account, key = self.new_account(password="pw", rounds=10)
+        status, body = self.answer(self.challenge(account), key, id=account["id"], loginToken="V2-x")
+        self.assertEqual((status, body["reason"]), (403, "Incorrect Credentials"))
+
+    def test_expired_tokens_are_refused_by_the_checking_routes(self):
+        account, _ = self.new_account(password="pw", rounds=10)
+        sid = "sid/" + urllib.parse.quote(account["sid"]["id"], safe="") + "/"
+        kp_account, kp_key = self.new_account(email="kp@example.test")
+        _, token = self.answer(self.challenge(kp_account), kp_key, id=kp_account["id"])
+        bearer = {"Authorization": "V2 " + token["access_token"]}
+        self.assertEqual(self.c.api(0, sid, headers=bearer)[0], 200)
+        self.assertEqual(self.c.api(0, sid, headers={"Authorization": "V2 unknown"})[0], 200)
+        self.assertEqual(self.c.admin("/accounts/expire-tokens", {})[1]["expired"], 1)
+        self.assertEqual(self.c.api(0, sid, headers=bearer)[0], 401)
+        self.assertEqual(self.c.api(0, sid)[0], 200)
+        self.c.admin("/reset", {})
+        self.assertEqual(self.c.api(0, sid)[0], 404)
 
 
 class StartStopTest(unittest.TestCase):

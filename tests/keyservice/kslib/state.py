@@ -8,6 +8,7 @@ import threading
 
 from . import signing
 from .faults import FaultTable
+from .accounts import AccountStore
 from .records import RecordStore
 
 DEFAULT_DATA_CENTER = "dc1"
@@ -36,6 +37,7 @@ class ServiceState:
             self.faults.clear()
             self.requests = []
             self.records = RecordStore()
+            self.accounts = AccountStore()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/mfa_header.h"
 #include "vxmeta/comm/mfa_retry_model.h"
@@ -58,7 +59,8 @@ std::vector<CommIO>& FakeTransport::exchanges() { return seen; }
 std::string FakeTransport::requestText(const CommIO& io) { return std::string(io.requestData.begin(), io.requestData.end()); }
 
 void PipelineTest::SetUp() {
-    init(); // once, before a test installs its own random source
+    // Started first: the start empties the dataset, which a later first start would do mid-test.
+    init();
     mdClearAll(false);
     FakeTransport::answerAll(FakeReply{});
     setMfaTimestamp(Json::Value());

@@ -134,6 +134,8 @@ TEST_F(ReplyRules, RefusalReasonsOf403) {
         EXPECT_EQ(e.reason, c.reason);
         EXPECT_EQ(e.httpStatus, 403);
         EXPECT_EQ(e.response, body);
+        // A device that a refusal disabled stays refused; the next case starts from a fresh dataset.
+        mdClearAll(false);
     }
     VxMetaException upgrade = failureOf(FakeReply(403, R"({"Message":"old","reason":"Upgrade","url":"https://get"})"));
     EXPECT_EQ(upgrade.category, VXMECAT_FORCEDUPGRADE);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "record_test_support.h"
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/crypto/key_wrapping.h"
 #include "vxmeta/crypto/rsa_keys.h"
@@ -58,6 +59,8 @@ class KeyWrapping : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(vectors().isObject()) << "tests/vectors/key_wrapping.json is missing";
+        // Started first: the start empties the dataset and the global state.
+        init();
         mdClearAll(false);
         LockScope lock(masterMutex);
         globalState.clear();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/crypto/rsa_keys.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/dataset_lists.h"
@@ -35,6 +36,8 @@ inline const char* const ownUrn = "urn:vx:user/own";
 class LoggedInUser : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Started first: the start empties the dataset and the global state.
+        VxMeta::init();
         VxMeta::LockScope lock(VxMeta::masterMutex);
         VxMeta::globalState.clear();
         VxMeta::globalState.myPrikey = testKeys().privateKey;

@@ -1,27 +1,66 @@
-// Access checks of the library: the online-mode guard before every request, the re-authorization
-// of a refused access token, and what the records call: the expected change counter of the user
-// record, the synchronization problems, the remote-disabled check and the logged-in check.
+#include "vxmeta/access/access_checks.h"
+
 #include <mutex>
 
-#include "vxmeta/comm/access_seam.h"
+#include "vxmeta/access/accounts_seam.h"
+#include "vxmeta/access/state_seam.h"
 #include "vxmeta/comm/vcsr.h"
-#include "vxmeta/foundation/clock.h"
+#include "vxmeta/crypto/two_text_format.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
-#include "vxmeta/records/access_seam.h"
+#include "vxmeta/foundation/text.h"
 #include "vxmeta/records/dataset_lists.h"
-#include "vxmeta/records/state_access.h"
+#include "vxmeta/records/device.h"
+#include "vxmeta/records/pid.h"
 #include "vxmeta/records/user.h"
 
 namespace VxMeta {
 
-// A freshly started library holds an allowed device and does not work in isolated mode.
-void verifyOnlineMode() {}
+bool loggedIn() { return loginScopeLoggedIn(); }
+
+void mustBeLoggedIn() {
+    if (!loggedIn()) throw VxMetaException(VXMECAT_LOGIN_REQUIRED, "Must be logged in");
+}
+
+void checkDeviceAllowed() {
+    {
+        LockScope lock(masterMutex);
+        if (!myDevice || myDevice->allow_access) return;
+    }
+    logout();
+    throw VxMetaException(VXMECAT_DEVICE_NOT_ALLOWED, "This device has been disabled.");
+}
+
+void verifyOnlineMode() {
+    checkDeviceAllowed();
+    if (isolatedModeOn())
+        throw VxMetaException(VXMECAT_ISOLATED_MODE, "Operation cannot be performed in isolated mode");
+}
+
+void checkAllAccess(bool checkOffline, bool mustLogin) {
+    checkDeviceAllowed();
+    performCredentialCheck();
+    if (mustLogin) mustBeLoggedIn();
+    if (checkOffline && offlineAccessExpired()) {
+        logout();
+        throw VxMetaException(VXMECAT_CLIENT_REFRESH,
+                              "Maximum offline access time exceeded - must communicate with server.");
+    }
+}
 
 void authenticateOnTheFly(VCSR& executor) {
-    executor.getAccessToken(0, std::string());
-    lastOnlineTime = nowSeconds();
+    int64_t accountId = 0;
+    std::string email;
+    {
+        LockScope lock(masterMutex);
+        if (myPID) {
+            accountId = myPID->id;
+            email = myPID->email;
+        }
+    }
+    executor.getAccessToken(accountId, email);
+    updateOnlineTime(true);
 }
 
 void incrementEtag() {
@@ -34,12 +73,6 @@ void addSyncProblem(const VxMetaException& problem) {
     if (syncProblems.size() < 100) syncProblems.push_back(problem);
 }
 
-// Asking the account's central server needs the login state of the accounts area; until that
-// joins the library there is no account to ask about.
-void checkRemoteDisabled() {}
-
-void mustBeLoggedIn() {
-    if (loggedInPrivateKey().empty()) throw VxMetaException(VXMECAT_LOGIN_REQUIRED, "Must be logged in");
-}
+std::string makeSIDURL(const std::string& base, const std::string& id) { return Fmt("%s/%s/", base, urlencode(id)); }
 
 } // namespace VxMeta

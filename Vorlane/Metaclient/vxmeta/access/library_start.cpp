@@ -1,5 +1,9 @@
 #include "vxmeta/access/library_start.h"
 
+#include <atomic>
+
+#include "vxmeta/access/server_settings.h"
+#include "vxmeta/comm/access_seam.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
@@ -7,18 +11,28 @@
 
 namespace VxMeta {
 
+namespace {
+
+// Set once every step of the start has run, so that later calls return without the lock.
+std::atomic<bool> startComplete{false};
+
+} // namespace
+
 std::string getVersion() { return std::string("Built ") + __DATE__ + " at " + __TIME__; }
 
 void init() {
-    if (didInit.load(std::memory_order_acquire)) return;
+    if (startComplete.load(std::memory_order_acquire)) return;
     LockScope master(masterMutex);
+    // didInit is set before the work, so that a call made by the start itself on this thread returns.
     if (didInit.load(std::memory_order_relaxed)) return;
+    didInit.store(true, std::memory_order_relaxed);
     VXLOG(4, "VxMeta Initializing - %s", getVersion().c_str());
     seedRandomSource();
     VXLOG(4, "VxMeta initialized");
+    setMdsPubkey(cmdsPubkey);
+    mdClearAll(false);
     if (compatibilities.empty()) compatibilities = {"", "Mandatory", "ReadOnly", "Optional", "Suggested"};
-    // Set last: a caller that finds it set without the lock sees everything above done.
-    didInit.store(true, std::memory_order_release);
+    startComplete.store(true, std::memory_order_release);
 }
 
 } // namespace VxMeta

@@ -1,5 +1,7 @@
 #include "vxmeta/sync/meta_state.h"
 
+#include "vxmeta/access/state_seam.h"
+
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/state_access.h"
@@ -22,6 +24,49 @@ std::string loggedInPrivateKey() {
 std::string servicePublicKey() {
     LockScope lock(masterMutex);
     return globalState.mdsPubkey;
+}
+
+Credentials& globalCredentials() { return globalState.credentials; }
+
+void setServicePublicKey(const std::string& publicKey) {
+    LockScope lock(masterMutex);
+    globalState.mdsPubkey = publicKey;
+}
+
+void setLoggedInPrivateKey(const std::string& privateKey) {
+    LockScope lock(masterMutex);
+    globalState.myPrikey = privateKey;
+}
+
+void setTdeAgentMode(bool on) {
+    LockScope lock(masterMutex);
+    globalState.tdeAgentMode = on;
+}
+
+void clearGlobalState() {
+    LockScope lock(masterMutex);
+    globalState.clear();
+}
+
+void forgetLoggedInKeys() {
+    LockScope lock(masterMutex);
+    globalState.myPrikey.clear();
+    globalState.teamGroupPrikey.clear();
+}
+
+std::string managedAccountPassword() {
+    LockScope lock(masterMutex);
+    return globalState.managedEncPass;
+}
+
+bool isolatedModeOn() {
+    LockScope lock(masterMutex);
+    return globalState.isolatedMode;
+}
+
+void setSatellitePolicy(const SatellitePolicy& policy) {
+    LockScope lock(masterMutex);
+    globalState.satellitePolicy = policy;
 }
 
 std::shared_ptr<AssetKey> personalAssetKey(int32_t keysequence) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "vxmeta/access/credentials.h"
+#include "vxmeta/accounts/mfa_policy.h"
 #include "vxmeta/records/satellite_policy.h"
 
 namespace VxMeta {
@@ -22,6 +24,8 @@ class MetaState {
 public:
     // Public key ("V2-" text) of the key-management service in use; the built-in key at first.
     std::string mdsPubkey;
+    // The signed-in user's credentials.
+    Credentials credentials;
     // This application's App record on this device.
     std::shared_ptr<App> myApp;
     // The user's personal keys by key sequence, and the one of the highest sequence.
@@ -38,6 +42,8 @@ public:
     MasterKeyMap masterKeys;
     // The client policy in force: the class's defaults until a policy is read.
     SatellitePolicy satellitePolicy;
+    // The team's MFA policy in force: valid and requiring nothing until a policy is read.
+    MfaPolicy mfaPolicy;
     // The user's decrypted private key (DER); empty while nobody is logged in.
     std::string myPrikey;
     // A managed account's encrypted password, kept for the periodic credential check.

@@ -10,6 +10,7 @@
 #include "vxmeta/comm/service/key_service.h"
 #include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/comm/url.h"
+#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/crypto/rsa_keys.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -32,6 +33,8 @@ protected:
         ServiceTest::SetUp();
         if (service.servers.empty()) GTEST_SKIP() << "the test key service is not running";
         service.reset();
+        // Started first: the start empties the dataset and the global state.
+        init();
         getMyClusterEvaluator()->setClusterInfo(TarvexProtocol::Url::newInstance(service.servers.at(0), ""));
         std::string publicKey, privateKey;
         generateRSAKeys(publicKey, privateKey);
@@ -42,6 +45,9 @@ protected:
         myPID->name = "Integration";
         myPID->email = "integration@example.test";
         myPID->pubkey = publicKey;
+        // The start leaves the own records clean; these are new ones, still to be created.
+        myPID->remoteDirty = true;
+        myDevice->remoteDirty = true;
         std::lock_guard<std::mutex> guard(syncProblemsMutex);
         syncProblems.clear();
     }

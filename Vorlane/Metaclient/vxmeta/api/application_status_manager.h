@@ -1,0 +1,35 @@
+// ApplicationStatusManager: the process-wide registry of the application statuses the host
+// registered (by reference URN and kind); logout forgets them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+
+#include "vxmeta/api/application_status.h"
+
+namespace VxMeta {
+
+class ApplicationStatusManager {
+public:
+    // The status registered under refurn and kind, registered now when absent. An empty kind fails
+    // with "kind may not be empty".
+    std::shared_ptr<ApplicationStatus> registerApplicationStatus(const std::string& kind, const std::string& version,
+                                                                 const std::string& refurn);
+    // Forgets every registered status; the last etag reported stays.
+    void clear();
+
+private:
+    std::recursive_mutex lock;
+    int32_t lastEtag = 0;
+    std::unordered_map<std::string, std::shared_ptr<ApplicationStatus>> statuses;
+};
+
+// The process-wide registry; null until first use.
+extern std::shared_ptr<ApplicationStatusManager> myAppComplianceStatusManager;
+// Under the master lock: the registry, created on first use.
+std::shared_ptr<ApplicationStatusManager> getMyApplicationStatusManager();
+
+} // namespace VxMeta
