@@ -1,7 +1,9 @@
 // The policies of the team data: the satellite policy applied only with a valid signature, its
 // version adjustments and the limits copied into the state record; the MFA policy built from its
 // datum and keeping the client verification; the one-time signature check with its re-fetch.
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <vector>
 
 #include "access_fixture.h"
@@ -139,6 +141,45 @@ TEST_F(PolicyUpdate, SatellitePolicyWithoutAValidSignatureIsNotApplied) {
     EXPECT_EQ(depthAtRequest, 0);
     EXPECT_EQ(stale->verified, 1);
     EXPECT_TRUE(stale->localDirty);
+    EXPECT_EQ(globalState.satellitePolicy.skey_flag, 27);
+}
+
+TEST_F(PolicyUpdate, DatumReadAgainIsTakenOverWhileOtherThreadsReadTheList) {
+    // Another thread reads the held datum under the master lock while the re-read of the service's
+    // copy is taken over: every member the re-read sets is set under that lock too.
+    std::shared_ptr<TeamData> good = teamDatum(8, "Satellite Policy", R"({"version":"1.0.260","skey_flag":27})");
+    FakeTransport::install([&](const CommIO& io) {
+        return endswith(io.url, "/teamdata/8/") ? FakeReply(200, serviceReply(*good)) : FakeReply{};
+    });
+    std::atomic<bool> stop{false};
+    std::atomic<int> reads{0};
+    std::shared_ptr<TeamData> stale;
+    {
+        LockScope lock(masterMutex);
+        stale = teamDatum(8, "Satellite Policy", R"({"version":"1.0.260","skey_flag":31})", false);
+        myTeamDatas->assign({stale});
+    }
+    std::thread reader([&] {
+        while (!stop) {
+            LockScope lock(masterMutex);
+            for (const std::shared_ptr<TeamData>& datum : *myTeamDatas)
+                if (datum->verified >= 0 || datum->remoteDirty) ++reads;
+        }
+    });
+    for (int i = 0; i < 20; ++i) {
+        {
+            LockScope lock(masterMutex);
+            stale->verified = 0;
+            stale->signature = "V2-stale";
+        }
+        updatePolicy();
+        LockScope lock(masterMutex);
+        EXPECT_EQ(stale->verified, 1);
+        EXPECT_EQ(stale->signature, good->signature);
+    }
+    while (reads.load() == 0) std::this_thread::yield();
+    stop = true;
+    reader.join();
     EXPECT_EQ(globalState.satellitePolicy.skey_flag, 27);
 }
 

@@ -54,6 +54,8 @@ bool VxMetadata::fetch(const std::string& path) {
     VCSR executor;
     const std::string body = executor.get(path);
     const bool read = fromJSON(body);
+    // The flags of the copy read are set under the master lock, as its members were.
+    LockScope lock(masterMutex);
     verified = 0;
     if (read) remoteDirty = false;
     return read;
@@ -65,6 +67,7 @@ bool VxMetadata::findOne(const std::string& query) {
     Json::Value value;
     if (!parse(body, value) || !value.isArray() || value.empty()) return false;
     fromJSONValue(value[0]);
+    LockScope lock(masterMutex);
     verified = 0;
     remoteDirty = false;
     return true;
@@ -74,6 +77,7 @@ bool VxMetadata::post() {
     VCSR executor;
     const std::string reply = executor.post(stemOf(*this) + "/", toJSON(true));
     const bool result = fromJSON(reply);
+    LockScope lock(masterMutex);
     verified = 0;
     originator = executor.lastStatus == 201;
     if (originator && countsInEtag(*this)) incrementEtag();
@@ -85,6 +89,7 @@ bool VxMetadata::put() {
     const std::string reply = executor.put(getSuffix(), toJSON(true));
     if (countsInEtag(*this)) incrementEtag();
     const bool result = fromJSON(reply);
+    LockScope lock(masterMutex);
     verified = 0;
     return result;
 }
@@ -159,6 +164,7 @@ bool VxMetadata::fromJSONValue(const Json::Value& value) {
 
 bool VxMetadata::restore(const std::string& text) {
     const bool result = fromJSON(text);
+    LockScope lock(masterMutex);
     verified = 0;
     localDirty = false;
     return result;
@@ -166,6 +172,7 @@ bool VxMetadata::restore(const std::string& text) {
 
 bool VxMetadata::update(const std::string& text) {
     const bool result = fromJSON(text);
+    LockScope lock(masterMutex);
     verified = 0;
     remoteDirty = false;
     localDirty = true;
@@ -174,6 +181,7 @@ bool VxMetadata::update(const std::string& text) {
 
 bool VxMetadata::update(const Json::Value& value) {
     const bool result = fromJSONValue(value);
+    LockScope lock(masterMutex);
     verified = 0;
     remoteDirty = false;
     localDirty = true;
