@@ -183,6 +183,44 @@ TEST_F(PolicyUpdate, DatumReadAgainIsTakenOverWhileOtherThreadsReadTheList) {
     EXPECT_EQ(globalState.satellitePolicy.skey_flag, 27);
 }
 
+TEST_F(PolicyUpdate, DatumCheckedWhileASynchronizationMergesNewerCopies) {
+    // Another thread merges the service's newer copies into the held datum under the master lock
+    // while the policy is applied: the signature check reads the datum under that lock too.
+    const std::shared_ptr<TeamData> copies[] = {
+        teamDatum(4, "Satellite Policy", R"({"version":"1.0.260","skey_flag":27})"),
+        teamDatum(4, "Satellite Policy", R"({"version":"1.0.260","skey_flag":26,"offline_access_hours":5})",
+                  true, "2024-05-02T10:00:00Z"),
+    };
+    std::shared_ptr<TeamData> held;
+    {
+        LockScope lock(masterMutex);
+        held = std::make_shared<TeamData>(*copies[0]);
+        myTeamDatas->assign({held});
+    }
+    std::atomic<bool> stop{false};
+    std::atomic<int> merges{0};
+    std::thread merger([&] {
+        for (size_t i = 0; !stop; ++i) {
+            TeamData fresh = *copies[i % 2];
+            LockScope lock(masterMutex);
+            held->copyUpdate(fresh);
+            ++merges;
+        }
+    });
+    while (merges.load() < 2) std::this_thread::yield();
+    for (int i = 0; i < 400; ++i) updatePolicy();
+    stop = true;
+    merger.join();
+    {
+        LockScope lock(masterMutex);
+        held->verified = 0;
+    }
+    updatePolicy();
+    EXPECT_EQ(held->verified, 1);
+    EXPECT_TRUE(problemMessages().empty());
+    EXPECT_TRUE(FakeTransport::exchanges().empty());
+}
+
 TEST_F(PolicyUpdate, MfaPolicyReplacesTheGlobalOneAndKeepsTheClientVerification) {
     globalState.mfaPolicy.setClientVerified(kStart - 10, 600);
     hold({teamDatum(1, "MFAPolicy", R"({"required":true,"login":{"mode":1,"gracePeriod":300},"totp":{"allowed":true}})"),

@@ -1,6 +1,7 @@
 #include "vxmeta/records/team_data.h"
 
 #include "vxmeta/crypto/signatures.h"
+#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/text.h"
 #include "vxmeta/records/state_access.h"
 
@@ -32,6 +33,9 @@ std::string TeamData::geturn() const { return kind + "-" + urnxsafe(name) + "-" 
 bool TeamData::verifySignature() { return verifySignedValue(); }
 
 bool TeamData::verifySignedValue() {
+    // A held datum is shared with the synchronization, which merges newer copies into it under the
+    // master lock; its members are read under that lock too (the check asks nothing of the service).
+    LockScope lock(masterMutex);
     if (kind == "ClientPolicy") return verifyTextNoExceptions(value, signature, servicePublicKey());
     if (startswith(kind, "Satellite") || kind == "Contingency" || kind == "MFAPolicy")
         return verifyTextNoExceptions(kind + name + std::to_string(team_id) + updated_at + value, signature,
