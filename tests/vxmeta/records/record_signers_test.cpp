@@ -243,6 +243,27 @@ TEST_F(Signers, ASignerThatCannotBeLookedUpFailsTheCheckWithoutAFailure) {
     EXPECT_TRUE(getMyXPIDs()->front()->verifySignature());
 }
 
+TEST_F(Signers, AnIdentityLookedUpOnTwoThreadsAtOnceIsHeldOnce) {
+    // While this look-up waits for the service, another one of the same identity ends first and
+    // adds it to the directory: the directory keeps that one, and this look-up answers it too.
+    auto first = std::make_shared<XPID>();
+    first->urn = otherUrn;
+    first->pubkey = otherKeys().publicKey;
+    first->id = 31;
+    XPID sent = *first;
+    const std::string identityReply = sent.toJSON(true);
+    FakeTransport::install([&](const CommIO& io) {
+        if (io.url.find("/xpid") == std::string::npos) return FakeReply(404, R"({"Message":"not found"})");
+        LockScope lock(masterMutex);
+        myXPIDs->push_back(first);
+        return FakeReply(200, identityReply);
+    });
+    EXPECT_EQ(userLookupUrn(otherUrn).get(), first.get());
+    ASSERT_EQ(getMyXPIDs()->size(), 1u);
+    EXPECT_EQ(pubkeyLookupUrn(otherUrn), otherKeys().publicKey);
+    EXPECT_EQ(paths().size(), 1u);
+}
+
 TEST_F(Signers, ApplicationDataOfTheServiceAndOfTheUser) {
     AppData datum;
     datum.owner = VxMetaTest::ownUrn;

@@ -23,7 +23,11 @@ std::shared_ptr<XPID> userLookupUrn(const std::string& urn) {
     auto fetched = std::make_shared<XPID>();
     if (!fetched->fetch(qualifySuffix("xpid", "urn", urn))) return nullptr;
     LockScope lock(masterMutex);
-    if (myXPIDs) myXPIDs->push_back(fetched);
+    if (!myXPIDs) return fetched;
+    // Another look-up of the same identity may have ended while this one waited for the service.
+    for (const std::shared_ptr<XPID>& identity : *myXPIDs)
+        if (identity && identity->urn == urn) return identity;
+    myXPIDs->push_back(fetched);
     return fetched;
 }
 
