@@ -18,6 +18,13 @@
 #include <sstream>
 #include <string>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
 #include <curl/curl.h>
 
 #include "Vorlane/Comm/communicate_with_mds.h"
@@ -144,6 +151,67 @@ void PipelineWithFailover(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(PipelineWithFailover)->UseRealTime();
+
+// A plain-HTTP loopback server that answers every connection with one fixed reply.
+class FixedReplyServer {
+public:
+    explicit FixedReplyServer(std::string reply) : text(std::move(reply)) {
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, 16) != 0 ||
+            getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return;
+        }
+        port = ntohs(address.sin_port);
+        worker = std::thread([this] {
+            for (;;) {
+                int connection = accept(listener, nullptr, nullptr);
+                if (connection < 0) return;
+                char request[4096];
+                (void)recv(connection, request, sizeof request, 0);
+                (void)send(connection, text.data(), text.size(), MSG_NOSIGNAL);
+                close(connection);
+            }
+        });
+    }
+    ~FixedReplyServer() {
+        shutdown(listener, SHUT_RDWR);
+        if (worker.joinable()) worker.join();
+        close(listener);
+    }
+    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/api/v1.0/x"; }
+
+private:
+    std::string text;
+    int listener = -1;
+    uint16_t port = 0;
+    std::thread worker;
+};
+
+// The transport on replies with many distinct headers (the argument): the cost of copying them back
+// into the record grows with their number, not with its square.
+void ReplyHeaders(benchmark::State& state) {
+    std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n";
+    for (int64_t i = 0; i < state.range(0); ++i) reply.append("H").append(std::to_string(i)).append(": v\r\n");
+    reply += "\r\n{}";
+    FixedReplyServer server(reply);
+    for (auto _ : state) {
+        VxMeta::CommIO io;
+        io.method = "GET";
+        io.url = server.url();
+        VorlaneBridge::communicateWithMDS(io);
+        if (io.status != 200) {
+            state.SkipWithError("exchange failed");
+            return;
+        }
+        benchmark::DoNotOptimize(io.headers);
+    }
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(ReplyHeaders)->RangeMultiplier(4)->Range(256, 16384)->UseRealTime()->Complexity();
 
 void dropLine(int, const std::string&) {}
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 
 #include <curl/curl.h>
 
@@ -73,23 +74,24 @@ bool isMethodWord(const std::string& method) {
 }
 
 // Adds the reply headers to the record's map: a name already there, in any case, is replaced; a
-// name the reply repeats keeps every value, joined by ", ".
+// name the reply repeats keeps every value, joined by ", ". Names are matched through their folded
+// forms, so a reply with many headers costs no more than its length.
 void mergeReplyHeaders(VxMeta::CommIO& io, const Exchange& exchange) {
     std::vector<std::pair<std::string, std::string>> merged;
+    std::unordered_map<std::string, std::size_t> byFoldedName;
     for (const auto& [name, value] : exchange.headers) {
-        auto same = std::find_if(merged.begin(), merged.end(), [&](const auto& entry) { return VxMeta::eq(entry.first, name); });
-        if (same != merged.end()) {
-            same->second += ", " + value;
-        } else {
+        auto [entry, added] = byFoldedName.emplace(VxMeta::canocase(name), merged.size());
+        if (added) {
             merged.emplace_back(name, value);
+        } else {
+            merged[entry->second].second.append(", ").append(value);
         }
     }
-    for (auto& [name, value] : merged) {
-        for (auto it = io.headers.begin(); it != io.headers.end();) {
-            it = VxMeta::eq(it->first, name) ? io.headers.erase(it) : std::next(it);
-        }
-        io.headers.emplace(std::move(name), std::move(value));
+    if (merged.empty()) return;
+    for (auto it = io.headers.begin(); it != io.headers.end();) {
+        it = byFoldedName.count(VxMeta::canocase(it->first)) != 0 ? io.headers.erase(it) : std::next(it);
     }
+    for (auto& [name, value] : merged) io.headers.emplace(std::move(name), std::move(value));
 }
 
 } // namespace

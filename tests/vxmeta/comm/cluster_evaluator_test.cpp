@@ -8,8 +8,11 @@
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/json.h"
+#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/random_source.h"
 
+#include <chrono>
+#include <future>
 #include <set>
 #include <thread>
 
@@ -319,6 +322,50 @@ TEST_F(Evaluator, ConcurrentWrappedCallsShareTheClusterSafely) {
     changer.join();
     EXPECT_EQ(succeeded.load(), 240);
     EXPECT_EQ(getMyClusterEvaluator()->getMasterOnly(), 0);
+}
+
+// Watches every library lock taken on one thread: before each acquisition, another thread asks the
+// evaluator for its tag. When the watched thread holds the evaluator's lock at that point, the question
+// waits for it, and the acquisition is counted as one made under the evaluator's lock.
+struct LockWatch {
+    static inline ClusterEvaluator* evaluator = nullptr;
+    static inline std::thread::id watched;
+    static inline std::atomic<int> checks{0};
+    static inline std::atomic<int> underEvaluatorLock{0};
+    static inline std::vector<std::future<std::string>> answers;
+
+    static LongRunningActivity* beforeAcquisition() {
+        if (std::this_thread::get_id() != watched) return nullptr;
+        ++checks;
+        answers.push_back(std::async(std::launch::async, [] { return evaluator->getCtag(); }));
+        if (answers.back().wait_for(std::chrono::seconds(2)) != std::future_status::ready) ++underEvaluatorLock;
+        return nullptr;
+    }
+};
+
+TEST_F(Evaluator, LibraryLocksAreNeverTakenUnderTheEvaluatorsLock) {
+    // The master lock (the registry look-up, the stored cluster document, the request headers) is
+    // taken before the evaluator's lock or after it is released, never while it is held.
+    FakeTransport::install(clusterService);
+    ClusterEvaluatorPtr e = evaluator();
+    LockWatch::evaluator = e.get();
+    LockWatch::checks = 0;
+    LockWatch::underEvaluatorLock = 0;
+    std::thread worker([&] {
+        LockWatch::watched = std::this_thread::get_id();
+        wrapLongRunningActivity = &LockWatch::beforeAcquisition;
+        e->fetchClusterInfoIfNeeded(); // the tag check, then the document: a new list, stored
+        e->setClusterInfo(Url::newInstance("https://single.example", ""));
+        e->setClusterInfo(document(R"({"ctag":"c2","members":[{"url":"https://p"},{"url":"https://q"}]})"), true);
+        e->fetchClusterInfo();
+        wrapLongRunningActivity = nullptr;
+    });
+    worker.join();
+    for (auto& answer : LockWatch::answers) answer.wait();
+    LockWatch::answers.clear();
+    EXPECT_EQ(e->getCtag(), "c1");
+    EXPECT_GT(LockWatch::checks.load(), 4);
+    EXPECT_EQ(LockWatch::underEvaluatorLock.load(), 0);
 }
 
 } // namespace

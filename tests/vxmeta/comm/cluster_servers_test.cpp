@@ -9,6 +9,8 @@
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/random_source.h"
+#include "vxmeta/records/dataset_lists.h"
+#include "vxmeta/records/persists.h"
 
 #include <optional>
 
@@ -146,6 +148,28 @@ TEST_F(ServerState, FailuresAreClassifiedForFailover) {
             EXPECT_EQ(server->getErrorCount(), 0);
         }
     }
+}
+
+TEST_F(ServerState, StoredPollingIntervalIsTheBackOffBase) {
+    // A stored interval below one second must not leave a failed server selectable at once.
+    struct BaseCase {
+        int32_t pollingInterval;
+        int64_t delay;
+    };
+    const BaseCase cases[] = {{30, 30'000}, {1, 1'000}, {0, 60'000}, {-5, 60'000}, {-2'147'483'647 - 1, 60'000}};
+    std::shared_ptr<Persists> kept = myPersists;
+    for (const BaseCase& c : cases) {
+        SCOPED_TRACE(c.pollingInterval);
+        myPersists = std::make_shared<Persists>();
+        myPersists->pollingInterval = c.pollingInterval;
+        setRandomSource(std::make_shared<FixedSource>(std::vector<uint32_t>{0, 1})); // no jitter
+        auto server = std::make_shared<ClusterServer>(url);
+        PerformOpServer handle(server);
+        EXPECT_THROW(handle.gotResponse(VxMetaException(VXMECAT_COMMUNICATION_ERROR, "down")), ClusterException);
+        EXPECT_EQ(server->getDownUntil() - clock->nowMillis(), c.delay);
+        EXPECT_FALSE(server->isUp());
+    }
+    myPersists = kept;
 }
 
 TEST_F(ServerState, SendToMasterFromTheMasterAsksForTheClusterAgain) {

@@ -177,9 +177,16 @@ TEST_F(ReplyRules, MfaTimestampHeaderIsStoredFromEveryReply) {
     executor.setPrefix(kServer);
     executor.get("x");
     EXPECT_EQ(FakeTransport::exchanges().back().headers.at("X-VX-MFA"), R"({"etag":0,"protocol":3,"timestamp":{"at":12}})");
-    FakeTransport::answerAll(FakeReply(200, "{}", "", {{"X-VX-MFA-TU", "not json"}}));
-    executor.get("x");
-    EXPECT_TRUE(mfaTimestamp().isNull());
+    // A value that does not parse, whole, replaces the stored one by null.
+    for (const char* unparsable : {"not json", R"({"at":12,)", "[1,2", R"({"at":{"b":1})"}) {
+        SCOPED_TRACE(unparsable);
+        FakeTransport::answerAll(FakeReply(200, "{}", "", {{"X-VX-MFA-TU", R"({"at":5})"}}));
+        executor.get("x");
+        ASSERT_EQ(jsonString(mfaTimestamp()), R"({"at":5})");
+        FakeTransport::answerAll(FakeReply(200, "{}", "", {{"X-VX-MFA-TU", unparsable}}));
+        executor.get("x");
+        EXPECT_TRUE(mfaTimestamp().isNull()) << jsonString(mfaTimestamp());
+    }
 }
 
 // A stand-in service for the re-authorization: "x" is refused with `refusal` unless it carries the

@@ -64,7 +64,10 @@ HttpResponsePtr VCSR::executeBusinessRules(const HttpRequestPtr& request) {
     failure.httpStatus = reply->status;
 
     if (const std::string* stamp = findHeader(reply->headers, HEADER_MFA_TIMESTAMP_UPDATE)) {
-        setMfaTimestamp(parseJson(*stamp));
+        // A value that does not parse whole is stored as null, never as the part read before the error.
+        Json::Value timestamp;
+        if (!parse(*stamp, timestamp)) timestamp = Json::Value();
+        setMfaTimestamp(timestamp);
     }
 
     std::string transportError = reply->errorMessage;

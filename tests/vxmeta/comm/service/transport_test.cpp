@@ -232,4 +232,25 @@ TEST(TransportFailure, CompleteReplyOverPlainHttpKeepsRepeatedHeaders) {
     EXPECT_EQ(io.headers.count("X-VX-MFA-TU"), 0u);
 }
 
+TEST(TransportFailure, ReplyWithManyHeadersKeepsEveryOne) {
+    // As many headers as the transport takes in one reply: every name arrives once, the repeated ones
+    // (in any case) joined, and the request's own header of a name the reply carries is replaced.
+    constexpr int kNames = 20'000;
+    std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 7\r\n";
+    for (int i = 0; i < kNames; ++i) reply += "H" + std::to_string(i) + ": " + std::to_string(i) + "\r\n";
+    reply += "h7: again\r\nX-Last: 1\r\nx-LAST: 2\r\n\r\n{\"a\":1}";
+    OneShotServer server(reply);
+    CommIO io = record("GET", server.url());
+    io.headers["h19999"] = "request side";
+    communicateWithMDS(io);
+    ASSERT_EQ(io.status, 200);
+    EXPECT_EQ(io.headers.size(), static_cast<std::size_t>(kNames) + 3); // with X-Test, Content-Length
+    EXPECT_EQ(io.headers.at("H0"), "0");
+    EXPECT_EQ(io.headers.at("H7"), "7, again");
+    EXPECT_EQ(io.headers.count("h19999"), 0u);
+    EXPECT_EQ(io.headers.at("H19999"), "19999");
+    EXPECT_EQ(io.headers.at("X-Last"), "1, 2");
+    EXPECT_EQ(io.headers.at("X-Test"), "1");
+}
+
 } // namespace
