@@ -6,6 +6,7 @@
 #include "support/fixed_random_source.h"
 
 #include <set>
+#include <stdexcept>
 
 using namespace VxMeta;
 using VxMeta::testing::FixedSource;
@@ -32,6 +33,33 @@ TEST(RandomSource, InstalledSourceDrivesTheHelpers) {
     EXPECT_EQ(randomBetween(5, 5), 5);
     EXPECT_EQ(randomBetween(5, 1), 5);
     EXPECT_EQ(randomBelow(0), 0u);
+    setRandomSource(nullptr);
+}
+
+// Always the largest value, and a failure once far more draws were asked for than any bound needs.
+class AllOnesSource : public RandomSource {
+public:
+    uint32_t next() override {
+        if (++draws > 10'000) throw std::runtime_error("randomBelow keeps drawing");
+        return UINT32_MAX;
+    }
+    int draws = 0;
+};
+
+TEST(RandomSource, FixedSourceAtTheTopOfTheRangeStillGivesAValue) {
+    // Such a source lands on every draw in the range that fair sampling draws again.
+    const uint64_t bounds[] = {1, 2, 3, 10, 1u << 20, uint64_t{1} << 40, (uint64_t{1} << 63) + 1, UINT64_MAX};
+    for (uint64_t bound : bounds) {
+        auto source = std::make_shared<AllOnesSource>();
+        setRandomSource(source);
+        uint64_t value = 0;
+        EXPECT_NO_THROW(value = randomBelow(bound)) << bound;
+        EXPECT_LT(value, bound);
+        EXPECT_LE(source->draws, 2 * 64) << bound;
+    }
+    setRandomSource(std::make_shared<AllOnesSource>());
+    EXPECT_NO_THROW(EXPECT_EQ(randomBetween(7, 7), 7));
+    EXPECT_NO_THROW(EXPECT_LE(randomBetween(-5, 5), 5));
     setRandomSource(nullptr);
 }
 
