@@ -1,4 +1,4 @@
-// The one clock of the library. Every Part that needs the time (back-off, caches, offline time,
+// The one clock of the library. Everything in it that needs the time (back-off, caches, offline time,
 // dates) reads it here, so tests can install a clock of their own.
 #pragma once
 
