@@ -26,6 +26,15 @@ TEST(Clock, InstalledClockIsReadEverywhere) {
     EXPECT_GT(nowSeconds(), 1'600'000'000); // the system clock again
 }
 
+TEST(Clock, ClockHandedOutOutlivesItsReplacement) {
+    setClock(std::make_shared<ManualClock>(7'000)); // the library holds the only reference
+    const Clock& handed = currentClock();
+    setClock(std::make_shared<ManualClock>(9'000));
+    EXPECT_EQ(handed.nowMillis(), 7'000); // still the clock handed out, not freed memory
+    EXPECT_EQ(nowMillis(), 9'000);
+    setClock(nullptr);
+}
+
 TEST(RandomSource, InstalledSourceDrivesTheHelpers) {
     setRandomSource(std::make_shared<FixedSource>(std::vector<uint32_t>{0, 7}));
     EXPECT_EQ(randomBelow(10), 7u);

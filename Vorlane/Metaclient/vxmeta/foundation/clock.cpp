@@ -31,7 +31,12 @@ std::shared_ptr<const Clock>& installed() {
 }
 } // namespace
 
-const Clock& currentClock() { return *std::atomic_load(&installed()); }
+const Clock& currentClock() {
+    // The calling thread keeps the clock it was handed, so the reference outlives a replacement.
+    thread_local std::shared_ptr<const Clock> handedOut;
+    handedOut = std::atomic_load(&installed());
+    return *handedOut;
+}
 int64_t nowSeconds() { return std::atomic_load(&installed())->nowSeconds(); }
 int64_t nowMillis() { return std::atomic_load(&installed())->nowMillis(); }
 

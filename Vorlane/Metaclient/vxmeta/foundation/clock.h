@@ -35,7 +35,8 @@ private:
     std::shared_ptr<int64_t> millis_; // shared so copies follow the same time
 };
 
-// The clock in use; the system clock unless one was installed.
+// The clock in use; the system clock unless one was installed. The reference stays valid on the
+// calling thread until its next call, even when another clock is installed meanwhile.
 const Clock& currentClock();
 int64_t nowSeconds();
 int64_t nowMillis();
