@@ -6,6 +6,7 @@
 #include "support/fixed_random_source.h"
 
 #include <set>
+#include <thread>
 #include <stdexcept>
 
 using namespace VxMeta;
@@ -32,6 +33,25 @@ TEST(Clock, ClockHandedOutOutlivesItsReplacement) {
     setClock(std::make_shared<ManualClock>(9'000));
     EXPECT_EQ(handed.nowMillis(), 7'000); // still the clock handed out, not freed memory
     EXPECT_EQ(nowMillis(), 9'000);
+    setClock(nullptr);
+}
+
+TEST(Clock, ManualClockMovesWhileAnotherThreadReadsIt) {
+    // A data race here shows under the ThreadSanitizer preset; every step must also be seen whole.
+    auto manual = std::make_shared<ManualClock>(0);
+    setClock(manual);
+    std::thread reader([] {
+        int64_t last = 0;
+        for (int i = 0; i < 20'000; ++i) {
+            const int64_t now = nowMillis();
+            ASSERT_GE(now, last);
+            ASSERT_EQ(now % 1000, 0);
+            last = now;
+        }
+    });
+    for (int i = 0; i < 20'000; ++i) manual->advanceSeconds(1);
+    reader.join();
+    EXPECT_EQ(nowSeconds(), 20'000);
     setClock(nullptr);
 }
 
