@@ -333,8 +333,15 @@ class Checker:
             self.failures.append(f"{what}: {type(error).__name__}: {error}")
 
 
+# Every form the library writes; a section missing from what it wrote is a mismatch, not a pass.
+OUR_SECTIONS = ("aes_raw", "v6", "v5", "v2", "v3", "v4", "generated_keys", "oaep", "pss", "hash_text", "sha256",
+                "hmac", "pbkdf2", "hash_password", "session_keys", "master_keys", "sinfo_hash")
+
+
 def check(ours):
     c = Checker()
+    for section in OUR_SECTIONS:
+        c.expect(len(ours.get(section, [])) > 0, f"{section}: no values written")
 
     for i, v in enumerate(ours.get("aes_raw", [])):
         c.run(f"aes_raw[{i}]", lambda v=v, i=i: c.expect(

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "fails_with.h"
 #include "interop_vectors.h"
 #include "vxmeta/crypto/mem_ps.h"
+#include "vxmeta/crypto/openssl_owners.h"
 #include "vxmeta/crypto/two_text_format.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
@@ -122,6 +125,28 @@ TEST(AesHolder, UnpaddedEncryptionRefusesAPartialBlock) {
 TEST(AesHolder, UnpaddedDecryptionOfAPartialBlockDropsItQuietly) {
     const std::string ct = AES(kKey32).encrypt(std::string(32, 'p'), kIv, false);
     EXPECT_EQ(AES(kKey32).decrypt(ct + "xyz", kIv, false), std::string(32, 'p'));
+}
+
+TEST(AesRun, LengthsBeyondWhatOpenSSLTakesAreRefused) {
+    // Only the first block is there: a run must refuse before it reads any of the claimed bytes,
+    // instead of handing OpenSSL the low bits of the length and returning a cut result.
+    const std::string block(16, 'p');
+    const auto* in = reinterpret_cast<const unsigned char*>(block.data());
+    const size_t claimed[] = {(size_t{1} << 32) + 16, (size_t{1} << 31), size_t{INT_MAX} - 16};
+    for (size_t length : claimed) {
+        for (bool encrypting : {true, false}) {
+            CipherContext context;
+            MemPS output;
+            EXPECT_TRUE(failsWith(
+                [&] {
+                    AEScipherPass(context.context(), encrypting, EVP_aes_256_cbc(),
+                                  reinterpret_cast<const unsigned char*>(kKey32.data()),
+                                  reinterpret_cast<const unsigned char*>(kIv.data()), in, length, output, true);
+                },
+                VXMECAT_INTERNAL, "AES input is too long"))
+                << length << (encrypting ? " encrypting" : " decrypting");
+        }
+    }
 }
 
 TEST(AesRun, OutputIsSizedByTheRunItself) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,27 @@ TEST(LibraryStart, FirstCryptoCallStartsTheLibraryOnce) {
     EXPECT_TRUE(verifyText("t", sig, VxMetaTest::textOf(rsa, "public")));
     init();
     EXPECT_EQ(logged.size(), 2u);
+    logCallback.store(nullptr);
+}
+
+void failOnce(int, const std::string& text) {
+    logCallback.store(capture);
+    throw std::runtime_error("log output failed at: " + text);
+}
+
+TEST(LibraryStart, AStartThatFailedRunsAgainOnTheNextCall) {
+    if (didInit.load()) GTEST_SKIP() << "the library was started by an earlier test in this process";
+    logged.clear();
+    logCallback.store(failOnce); // the first line of the start fails
+    EXPECT_THROW(hashText("abc"), std::runtime_error);
+    EXPECT_FALSE(didInit.load());
+    EXPECT_TRUE(compatibilities.empty());
+
+    // The next call starts the library for real, instead of taking the failed start as done.
+    EXPECT_EQ(hashText("abc"), "qZk+NkcGgWq6PiVxeFDCbJzQ2J0=");
+    EXPECT_TRUE(didInit.load());
+    EXPECT_EQ(logged.size(), 2u);
+    EXPECT_EQ(compatibilities, (std::set<std::string>{"", "Mandatory", "ReadOnly", "Optional", "Suggested"}));
     logCallback.store(nullptr);
 }
 

@@ -26,12 +26,18 @@ void init() {
     // didInit is set before the work, so that a call made by the start itself on this thread returns.
     if (didInit.load(std::memory_order_relaxed)) return;
     didInit.store(true, std::memory_order_relaxed);
-    VXLOG(4, "VxMeta Initializing - %s", getVersion().c_str());
-    seedRandomSource();
-    VXLOG(4, "VxMeta initialized");
-    setMdsPubkey(cmdsPubkey);
-    mdClearAll(false);
-    if (compatibilities.empty()) compatibilities = {"", "Mandatory", "ReadOnly", "Optional", "Suggested"};
+    try {
+        VXLOG(4, "VxMeta Initializing - %s", getVersion().c_str());
+        seedRandomSource();
+        VXLOG(4, "VxMeta initialized");
+        setMdsPubkey(cmdsPubkey);
+        mdClearAll(false);
+        if (compatibilities.empty()) compatibilities = {"", "Mandatory", "ReadOnly", "Optional", "Suggested"};
+    } catch (...) {
+        // A start that failed part way is not a start: the next call runs it again.
+        didInit.store(false, std::memory_order_relaxed);
+        throw;
+    }
     startComplete.store(true, std::memory_order_release);
 }
 

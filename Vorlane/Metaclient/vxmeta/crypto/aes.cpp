@@ -1,6 +1,7 @@
 #include "vxmeta/crypto/aes.h"
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 #include <openssl/crypto.h>
@@ -80,6 +81,10 @@ void AESrun(bool encrypt, const MemPS& key, const MemPS& iv, const MemPS& input,
 void AEScipherPass(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* cipher, const unsigned char* key,
                    const unsigned char* iv, const unsigned char* input, size_t inputLength, MemPS& output,
                    bool padding) {
+    // OpenSSL takes int lengths: a longer input would be cut to its low bits and lose the rest unseen.
+    if (inputLength > static_cast<size_t>(INT_MAX) - 5 * kBlock) {
+        throw VxMetaException(VXMECAT_INTERNAL, "AES input is too long");
+    }
     if (encrypt && !padding && inputLength % kBlock != 0) {
         throw VxMetaException(VXMECAT_INTERNAL, "AES plaintext must be a whole number of blocks without padding");
     }

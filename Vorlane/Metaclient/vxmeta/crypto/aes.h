@@ -41,8 +41,9 @@ const EVP_CIPHER* AESgetCipherForKey(const MemPS& key);
 void AESrun(bool encrypt, const MemPS& key, const MemPS& iv, const MemPS& input, MemPS& output, bool padding);
 
 // The pass itself, on a context the caller owns, with a cipher already chosen. The key and IV must
-// be as long as the cipher needs. Encryption checks every OpenSSL result and refuses, with padding
-// off, a plaintext that is not a whole number of blocks. Decryption checks all but the last step:
+// be as long as the cipher needs. An input longer than OpenSSL's int lengths is refused. Encryption
+// checks every OpenSSL result and refuses, with padding off, a plaintext that is not a whole number
+// of blocks. Decryption checks all but the last step:
 // padding that does not verify (a wrong key, damaged bytes) or a partial last block is left out of
 // the output and reported by nothing, so a caller that must know checks the plaintext itself.
 void AEScipherPass(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* cipher, const unsigned char* key,

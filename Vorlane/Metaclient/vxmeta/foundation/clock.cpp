@@ -17,12 +17,12 @@ int64_t SystemClock::nowMillis() const {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-ManualClock::ManualClock(int64_t startMillis) : millis_(std::make_shared<int64_t>(startMillis)) {}
-int64_t ManualClock::nowSeconds() const { return *millis_ / 1000; }
-int64_t ManualClock::nowMillis() const { return *millis_; }
-void ManualClock::setMillis(int64_t millis) { *millis_ = millis; }
-void ManualClock::advanceSeconds(int64_t seconds) { *millis_ += seconds * 1000; }
-void ManualClock::advanceMillis(int64_t millis) { *millis_ += millis; }
+ManualClock::ManualClock(int64_t startMillis) : millis_(std::make_shared<std::atomic<int64_t>>(startMillis)) {}
+int64_t ManualClock::nowSeconds() const { return millis_->load() / 1000; }
+int64_t ManualClock::nowMillis() const { return millis_->load(); }
+void ManualClock::setMillis(int64_t millis) { millis_->store(millis); }
+void ManualClock::advanceSeconds(int64_t seconds) { millis_->fetch_add(seconds * 1000); }
+void ManualClock::advanceMillis(int64_t millis) { millis_->fetch_add(millis); }
 
 namespace {
 std::shared_ptr<const Clock>& installed() {
@@ -31,7 +31,12 @@ std::shared_ptr<const Clock>& installed() {
 }
 } // namespace
 
-const Clock& currentClock() { return *std::atomic_load(&installed()); }
+const Clock& currentClock() {
+    // The calling thread keeps the clock it was handed, so the reference outlives a replacement.
+    thread_local std::shared_ptr<const Clock> handedOut;
+    handedOut = std::atomic_load(&installed());
+    return *handedOut;
+}
 int64_t nowSeconds() { return std::atomic_load(&installed())->nowSeconds(); }
 int64_t nowMillis() { return std::atomic_load(&installed())->nowMillis(); }
 

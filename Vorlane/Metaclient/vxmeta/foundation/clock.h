@@ -1,7 +1,8 @@
-// The one clock of the library. Every Part that needs the time (back-off, caches, offline time,
+// The one clock of the library. Everything in it that needs the time (back-off, caches, offline time,
 // dates) reads it here, so tests can install a clock of their own.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -21,7 +22,7 @@ public:
     int64_t nowMillis() const override;
 };
 
-// A clock that moves only when told; for tests.
+// A clock that moves only when told; for tests. Safe to move on one thread while others read it.
 class ManualClock : public Clock {
 public:
     explicit ManualClock(int64_t startMillis = 0);
@@ -32,10 +33,12 @@ public:
     void advanceMillis(int64_t millis);
 
 private:
-    std::shared_ptr<int64_t> millis_; // shared so copies follow the same time
+    // Shared so copies follow the same time; atomic so a test may move it while library threads read it.
+    std::shared_ptr<std::atomic<int64_t>> millis_;
 };
 
-// The clock in use; the system clock unless one was installed.
+// The clock in use; the system clock unless one was installed. The reference stays valid on the
+// calling thread until its next call, even when another clock is installed meanwhile.
 const Clock& currentClock();
 int64_t nowSeconds();
 int64_t nowMillis();

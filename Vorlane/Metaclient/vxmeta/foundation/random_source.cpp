@@ -48,12 +48,19 @@ void seedRandomSource() { setRandomSource(nullptr); }
 uint64_t randomBelow(uint64_t bound) {
     if (bound == 0) return 0;
     std::shared_ptr<RandomSource> source = randomSource();
-    // Rejection sampling over 64 bits built from two draws keeps the result unbiased.
-    const uint64_t limit = UINT64_MAX - (UINT64_MAX % bound);
-    for (;;) {
-        uint64_t value = (static_cast<uint64_t>(source->next()) << 32) | source->next();
-        if (value < limit) return value % bound;
+    // Draws at or above the last whole multiple of bound below 2^64 would favour small results and are
+    // drawn again. A real generator lands there with a probability below one half; an installed fixed
+    // source may land there on every draw, so the draws are bounded and the last one is then taken.
+    const uint64_t excess = (UINT64_MAX % bound + 1) % bound; // 2^64 mod bound
+    const uint64_t limit = 0 - excess;                          // 2^64 - excess; unused when excess is 0
+    uint64_t value = 0;
+    for (int draw = 0; draw < 64; ++draw) {
+        const uint64_t high = source->next();
+        const uint64_t low = source->next();
+        value = (high << 32) | low;
+        if (excess == 0 || value < limit) break;
     }
+    return value % bound;
 }
 
 int64_t randomBetween(int64_t low, int64_t high) {
