@@ -35,15 +35,6 @@ using namespace VxMeta;
 
 namespace {
 
-std::string servicePublicKeyText() {
-    const char* folder = std::getenv("VX_KEYSERVICE_DIR");
-    if (!folder) return std::string();
-    std::ifstream file(std::string(folder) + "/service.json");
-    std::stringstream text;
-    text << file.rdbuf();
-    return parseJson(text.str())["service_public_key"].asString();
-}
-
 class AccessOnTheService : public VxMeta::testing::ServiceTest {
 protected:
     void SetUp() override {
@@ -52,7 +43,7 @@ protected:
         service.reset();
         init();
         mdClearAll(false);
-        setMds(service.servers.at(0), servicePublicKeyText());
+        setMds(service.servers.at(0), service.servicePublicKey);
         lastOnlineTime = 0;
         remoteDisabledCache.clear();
         appName = "Reader";
@@ -243,7 +234,7 @@ TEST_F(AccessOnTheService, ManagedAccountCredentialsAreCheckedAgainWhenDue) {
         SCOPED_TRACE(c.path);
         globalState.myPrikey = base64_decode(account["privateKey"].asString());
         myPersists->lastManagedLoginTime = 1;
-        globalState.managedEncPass = *c.password ? encryptMasterKey(c.password, servicePublicKeyText()) : "";
+        globalState.managedEncPass = *c.password ? encryptMasterKey(c.password, service.servicePublicKey) : "";
         const size_t sent = service.requestsTo(c.path).size();
         try {
             checkAllAccess(true, true);

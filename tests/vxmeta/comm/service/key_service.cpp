@@ -39,6 +39,7 @@ KeyService KeyService::fromEnvironment() {
     for (const Json::Value& url : description["servers"]) service.servers.push_back(url.asString());
     service.untrusted = description["untrusted"].asString();
     service.admin = description["admin"].asString();
+    service.servicePublicKey = description["service_public_key"].asString();
     return service;
 }
 

@@ -16,6 +16,7 @@ struct KeyService {
     std::vector<std::string> servers; // index 0 is the master
     std::string untrusted;
     std::string admin;
+    std::string servicePublicKey; // the service's key in its "V2-" text form
 
     // Reads $VX_KEYSERVICE_DIR/service.json; empty servers when the service is not there.
     static KeyService fromEnvironment();

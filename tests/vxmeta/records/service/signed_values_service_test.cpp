@@ -36,15 +36,6 @@ using namespace VxMeta;
 namespace {
 
 // The service's public key, as service.json publishes it.
-std::string servicePublicKeyText() {
-    const char* folder = std::getenv("VX_KEYSERVICE_DIR");
-    if (!folder) return std::string();
-    std::ifstream file(std::string(folder) + "/service.json");
-    std::stringstream text;
-    text << file.rdbuf();
-    return parseJson(text.str())["service_public_key"].asString();
-}
-
 class SignedValuesOnTheService : public VxMeta::testing::ServiceTest {
 protected:
     void SetUp() override {
@@ -56,7 +47,7 @@ protected:
         generateRSAKeys(publicKey, privateKey);
         LockScope lock(masterMutex);
         globalState.clear();
-        globalState.mdsPubkey = servicePublicKeyText();
+        globalState.mdsPubkey = service.servicePublicKey;
         globalState.myPrikey = privateKey;
         myPID->urn = "urn:vx:user/integration";
         myPID->pubkey = publicKey;
@@ -77,7 +68,7 @@ protected:
 };
 
 TEST_F(SignedValuesOnTheService, Deployments) {
-    ASSERT_FALSE(servicePublicKeyText().empty());
+    ASSERT_FALSE(service.servicePublicKey.empty());
     const Json::Value made = make("/signed/deployment",
                                   R"({"name":"Reader","platform_type":"Linux","upgrade_info":"{\"url\":\"u\"}",
                                       "version":"2.1"})");
