@@ -61,20 +61,8 @@ protected:
     void SetUp() override {
         AccessTest::SetUp();
         lastOnlineTime = kStart;
-        saved = {appName, appVersion, deviceName, platformType};
-        appName = "Reader";
-        appVersion = "1.2";
-        deviceName = "desk";
-        platformType = "Linux";
     }
-    void TearDown() override {
-        appName = saved[0];
-        appVersion = saved[1];
-        deviceName = saved[2];
-        platformType = saved[3];
-        AccessTest::TearDown();
-    }
-    std::array<std::string, 4> saved;
+    HostIdentity host; // built before SetUp, restored after TearDown
     static void setOfflineLimit(int32_t hours, int64_t secondsOffline) {
         myPersists->offline_access_hours = hours;
         lastOnlineTime = kStart - secondsOffline;

@@ -4,6 +4,8 @@
 // the bodies the transport received.
 #pragma once
 
+#include <array>
+
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -78,6 +80,30 @@ inline Json::Value json(const std::string& text) {
 }
 
 inline std::string bodyText(const VxMeta::CommIO& io) { return std::string(io.requestData.begin(), io.requestData.end()); }
+
+// Sets the host identity the requests carry (application, version, device, platform) for one test and
+// puts the previous values back when it ends.
+class HostIdentity {
+public:
+    HostIdentity()
+        : saved_{VxMeta::appName, VxMeta::appVersion, VxMeta::deviceName, VxMeta::platformType} {
+        VxMeta::appName = "Reader";
+        VxMeta::appVersion = "1.2";
+        VxMeta::deviceName = "desk";
+        VxMeta::platformType = "Linux";
+    }
+    ~HostIdentity() {
+        VxMeta::appName = saved_[0];
+        VxMeta::appVersion = saved_[1];
+        VxMeta::deviceName = saved_[2];
+        VxMeta::platformType = saved_[3];
+    }
+    HostIdentity(const HostIdentity&) = delete;
+    HostIdentity& operator=(const HostIdentity&) = delete;
+
+private:
+    std::array<std::string, 4> saved_;
+};
 
 class AccessTest : public VxMeta::testing::PipelineTest {
 protected:

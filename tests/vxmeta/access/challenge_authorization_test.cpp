@@ -30,18 +30,6 @@ protected:
         AccessTest::SetUp();
         setMds(kServer->baseUrl, serviceKeys().publicKey);
         logIn("urn:vx:user/a b");
-        saved = {appName, appVersion, deviceName, platformType};
-        appName = "Reader";
-        appVersion = "1.2";
-        deviceName = "desk";
-        platformType = "Linux";
-    }
-    void TearDown() override {
-        appName = saved[0];
-        appVersion = saved[1];
-        deviceName = saved[2];
-        platformType = saved[3];
-        AccessTest::TearDown();
     }
 
     // The service: `challengeReply` for the GET, `tokenReply` for the POST.
@@ -60,7 +48,7 @@ protected:
     static CommIO request(size_t i) { return challengeRequests().at(i); }
     static std::string serverToken() { return getMyClusterServers()->getServerForUrl(kServer)->getAccessToken(); }
 
-    std::array<std::string, 4> saved;
+    HostIdentity host; // built before SetUp, restored after TearDown
 };
 
 TEST_F(ChallengeAuthorization, PasswordAccountAnswersWithTheLoginTokenAndTheCredentialsSignature) {
