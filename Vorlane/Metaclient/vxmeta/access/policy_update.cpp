@@ -4,6 +4,7 @@
 #include "vxmeta/access/state_seam.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/foundation/log.h"
 #include "vxmeta/foundation/text.h"
 #include "vxmeta/foundation/version.h"
 #include "vxmeta/records/dataset_lists.h"
@@ -50,21 +51,29 @@ void applySatellitePolicy(const TeamData& record) {
 void checkSignature(VxMetadata& record) {
     int32_t state = 0;
     {
+        // Under the master lock only what the dataset holds is used: no signer is asked for.
         LockScope lock(masterMutex);
         state = record.verified;
-    }
-    if (state == 1) return;
-    if (state == 0) {
-        if (record.verifySignature()) {
-            LockScope lock(masterMutex);
+        if (state == 1) return;
+        if (state == 0 && record.verifySignature()) {
             record.verified = 1;
             return;
         }
-        // Fetched again without the master lock; the copy read is taken over, and checked, under it.
-        record.get();
+    }
+    if (state == 0) {
+        // Without the master lock: the signer's identity may still have to be looked up, and the
+        // record is read again from the service when it does not verify even then.
+        bool refetched = false;
+        if (!record.verifySignature()) {
+            try {
+                refetched = record.get();
+            } catch (const VxMetaException& e) {
+                VXLOG(2, "Unable to read %s again - %s", record.getSuffix().c_str(), e.message.c_str());
+            }
+        }
         LockScope lock(masterMutex);
         if (record.verifySignature()) {
-            record.localDirty = true;
+            if (refetched) record.localDirty = true;
             record.verified = 1;
             return;
         }
