@@ -4,7 +4,6 @@
 #include "vxmeta/access/state_seam.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/lock_scope.h"
-#include "vxmeta/foundation/log.h"
 #include "vxmeta/foundation/text.h"
 #include "vxmeta/foundation/version.h"
 #include "vxmeta/records/dataset_lists.h"
@@ -65,11 +64,8 @@ void checkSignature(VxMetadata& record) {
         // record is read again from the service when it does not verify even then.
         bool refetched = false;
         if (!record.verifySignature()) {
-            try {
-                refetched = record.get();
-            } catch (const VxMetaException& e) {
-                VXLOG(2, "Unable to read %s again - %s", record.getSuffix().c_str(), e.message.c_str());
-            }
+            record.get();
+            refetched = true;
         }
         LockScope lock(masterMutex);
         if (record.verifySignature()) {
