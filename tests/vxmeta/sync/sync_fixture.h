@@ -3,6 +3,7 @@
 // keeps the requests it saw, and records of the list classes built from JSON as the service sends them.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -51,6 +52,9 @@ public:
             if (seen[i] == methodAndPath) found.push_back(VxMeta::parseJson(bodies[i]));
         return found;
     }
+    // Called (outside the service's own lock) with "METHOD path" before each request is answered.
+    std::function<void(const std::string&)> onRequest;
+
     void clearLog() {
         std::lock_guard<std::mutex> guard(mutex);
         seen.clear();
@@ -62,9 +66,16 @@ private:
         VxMeta::testing::FakeTransport::install([this](const VxMeta::CommIO& io) {
             const size_t at = io.url.find("/api/v1.0/");
             const std::string path = at == std::string::npos ? io.url : io.url.substr(at + 10);
-            if (path == "etag/0" || path == "clusterInfo") return VxMeta::testing::FakeReply(200, "{}");
             const std::string key = io.method + " " + path;
-            std::lock_guard<std::mutex> guard(mutex);
+            std::unique_lock<std::mutex> guard(mutex);
+            if ((path == "etag/0" || path == "clusterInfo") && replies.count(key) == 0)
+                return VxMeta::testing::FakeReply(200, "{}");
+            if (onRequest) {
+                auto hook = onRequest;
+                guard.unlock();
+                hook(key);
+                guard.lock();
+            }
             seen.push_back(key);
             bodies.emplace_back(io.requestData.begin(), io.requestData.end());
             auto found = replies.find(key);
