@@ -177,4 +177,16 @@ bool isSafeLeafName(std::string_view name) {
            name.find_first_of(std::string_view("/\\\0", 3)) == std::string_view::npos;
 }
 
+bool namesDestinationItself(std::string_view name) {
+    if (name.empty() || name.front() == '/' || name.front() == '\\') {
+        return false;
+    }
+    for (char c : name) {
+        if (c != '.' && c != '/' && c != '\\') {
+            return false;
+        }
+    }
+    return name.find("..") == std::string_view::npos;
+}
+
 } // namespace Zentile

@@ -30,4 +30,7 @@ bool linkTargetStaysInside(const std::vector<std::string>& entryComponents, std:
 // 255 bytes.
 bool isSafeLeafName(std::string_view name);
 
+// Whether the name only names the destination itself ("./", "/" runs): such folder entries are ignored.
+bool namesDestinationItself(std::string_view name);
+
 } // namespace Zentile

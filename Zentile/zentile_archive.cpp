@@ -139,6 +139,9 @@ void ZentileArchive::buildTree() {
         return parent;
     };
     for (const auto& entry : directory_->entries) {
+        if (entry.isDirectory() && namesDestinationItself(entry.name)) {
+            continue;
+        }
         auto components = safeRelativePath(entry.name);
         if (!components) {
             // Listed at the top under its own name, so extracting it reports the refusal.
@@ -176,8 +179,10 @@ bool ZentileArchive::collectEntries(const std::shared_ptr<ZIPItem>& item, std::v
         return false;
     }
     if (item.get() == static_cast<ZIPItem*>(this)) {
-        for (const auto& entry : directory_->entries) {
-            out.push_back(entry.index);
+        for (const auto& child : children_) {
+            if (!collectEntries(child, out)) {
+                return false;
+            }
         }
         return true;
     }
