@@ -190,10 +190,12 @@ int Destination::makeFolders(const std::vector<std::string>& components, const C
                 !(leaf == stagingName_ && parentDisk.empty())) {
                 merged = true;
                 made = leaf;
+            } else if (::fstatat(parentFd, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                // Never write through a link, even one that stays inside.
+                code = S_ISLNK(info.st_mode) ? ZIPErrorUnsafePath : ZIPErrorExists;
+                return -1;
             } else {
-                code = errno == EEXIST || ::fstatat(parentFd, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
-                           ? ZIPErrorExists
-                           : ZIPErrorWriteFailed;
+                code = ZIPErrorWriteFailed;
                 return -1;
             }
         }

@@ -33,7 +33,7 @@ std::string quote(const std::string& text) {
 }
 
 int run(const std::string& command, const fs::path& folder) {
-    std::string line = "cd " + quote(folder.string()) + " && " + command + " >/dev/null 2>&1";
+    std::string line = "(cd " + quote(folder.string()) + " && " + command + ") >/dev/null 2>&1";
     int status = std::system(line.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -75,7 +75,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
     std::map<std::string, std::string> out;
     std::error_code ignored;
     for (auto it = fs::recursive_directory_iterator(root, ignored); it != fs::recursive_directory_iterator(); ++it) {
-        std::string relative = fs::relative(it->path(), root).string();
+        std::string relative = it->path().lexically_relative(root).string();
         if (it->is_symlink()) {
             out[relative] = "-> " + fs::read_symlink(it->path()).string();
         } else if (it->is_directory()) {
