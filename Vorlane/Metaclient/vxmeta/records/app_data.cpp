@@ -22,8 +22,6 @@ const RecordSchema<AppData>& AppData::schema() {
             field<&AppData::owner>("owner", InRecord),
             field<&AppData::name>("name", InRecord),
             field<&AppData::value>("value", InRecord),
-            field<&VxMetadata::revision, AppData>("revision", InRecord),
-            field<&AppData::signature>("signature"),
             field<&AppData::id>("id"),
             field<&AppData::ownerid>("ownerid", LocalOnly),
         },

@@ -19,8 +19,6 @@ const RecordSchema<CAJoin>& CAJoin::schema() {
             field<&CAJoin::participant>("participant", InRecord),
             field<&CAJoin::ca>("ca", InRecord),
             field<&CAJoin::userstatus>("userstatus", InRecord),
-            field<&VxMetadata::revision, CAJoin>("revision", InRecord),
-            field<&CAJoin::signature>("signature"),
             field<&CAJoin::teamstatus>("teamstatus", LocalOnly),
             field<&CAJoin::team_id>("team_id"),
             field<&CAJoin::id>("id"),

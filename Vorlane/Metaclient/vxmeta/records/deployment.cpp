@@ -9,7 +9,6 @@ namespace VxMeta {
 const RecordSchema<Deployment>& Deployment::schema() {
     static const RecordSchema<Deployment> table{
         "deployment",
-        nullptr,
         {
             field<&Deployment::id>("id"),
             field<&Deployment::created_at>("created_at", LocalOnly),

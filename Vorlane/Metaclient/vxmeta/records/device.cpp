@@ -21,8 +21,6 @@ const RecordSchema<Device>& Device::schema() {
             field<&Device::urn>("urn", InRecord),
             field<&Device::name>("name", InRecord),
             field<&Device::owner_disabled>("owner_disabled", InRecord),
-            field<&VxMetadata::revision, Device>("revision", InRecord),
-            field<&Device::signature>("signature"),
             field<&Device::app_name>("app_name"),
             field<&Device::app_version>("app_version"),
             field<&Device::recovery_code>("recovery_code"),
