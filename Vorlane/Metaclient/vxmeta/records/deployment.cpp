@@ -38,9 +38,4 @@ bool Deployment::verifySignedValue() {
     return verifyTextNoExceptions(jsonString(signedForm), signature, servicePublicKey());
 }
 
-void Deployment::refresh() {
-    Deployment fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
-}
-
 } // namespace VxMeta

@@ -1,9 +1,7 @@
 #include "vxmeta/records/device.h"
 
 #include "vxmeta/crypto/signatures.h"
-#include "vxmeta/foundation/lock_scope.h"
-#include "vxmeta/records/dataset_lists.h"
-#include "vxmeta/records/pid.h"
+#include "vxmeta/records/record_signing.h"
 
 namespace VxMeta {
 
@@ -42,17 +40,7 @@ bool Device::verifySignature() { return verifySignedValue(); }
 
 bool Device::verifySignedValue() {
     if (urn.empty()) return true;
-    std::string ownKey;
-    {
-        LockScope lock(masterMutex);
-        if (myPID) ownKey = myPID->pubkey;
-    }
-    return verifyTextNoExceptions(recordText, signature, ownKey);
-}
-
-void Device::refresh() {
-    Device fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
+    return verifyTextNoExceptions(recordText, signature, ownPublicKey());
 }
 
 } // namespace VxMeta

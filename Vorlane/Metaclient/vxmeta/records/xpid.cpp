@@ -32,9 +32,4 @@ std::string XPID::geturn() const { return urn; }
 
 bool XPID::verifySignature() { return verifyTextNoExceptions(recordText, signature, pubkey); }
 
-void XPID::refresh() {
-    XPID fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
-}
-
 } // namespace VxMeta

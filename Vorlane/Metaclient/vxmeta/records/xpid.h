@@ -32,9 +32,6 @@ public:
     std::string geturn() const override;
     // The record's own public key must verify its record text.
     bool verifySignature() override;
-    // Fetches the record again from its path and merges it with copyUpdate when it was read; a
-    // failure of the request leaves the record as it was.
-    void refresh();
 };
 
 } // namespace VxMeta
