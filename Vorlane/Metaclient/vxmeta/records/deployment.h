@@ -26,10 +26,10 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // verifySignedValue.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // True for a record without an id; otherwise the service's key must verify the compact text of
     // the local form without "id" and "signature". Never fails.
-    bool verifySignedValue();
+    [[nodiscard]] bool verifySignedValue();
 };
 
 } // namespace VxMeta

@@ -37,10 +37,10 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // verifySignedValue.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // True without a URN; otherwise the own identity's public key must verify the record text.
     // Never fails.
-    bool verifySignedValue();
+    [[nodiscard]] bool verifySignedValue();
 };
 
 } // namespace VxMeta
