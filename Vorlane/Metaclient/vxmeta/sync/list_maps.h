@@ -39,6 +39,14 @@ public:
         auto found = map.find(urn);
         return found == map.end() ? nullptr : found->second;
     }
+    // Holds the record under its current URN, replacing the entry of that URN.
+    void add(const std::shared_ptr<T>& record) { map[record->geturn()] = record; }
+    // Under the master lock, forgets the entry of the record's current URN (before a change of the
+    // members that form it; add it again afterwards).
+    void remove(const std::shared_ptr<T>& record) {
+        LockScope lock(masterMutex);
+        map.erase(record->geturn());
+    }
 
     std::unordered_map<std::string, std::shared_ptr<T>> map;
 };

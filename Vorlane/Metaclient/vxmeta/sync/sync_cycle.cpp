@@ -159,13 +159,9 @@ void unchangedBranch(const CycleRecords& records, const Etag& etag, const CycleT
             if (const std::shared_ptr<XPID> own = searchId(*identities, pidId)) own->refresh();
     }
     {
-        LockScope lock(masterMutex);
         StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
         pass.runMaster();
-        if (loggedIn() && pass.isChanged()) {
-            lock.unlock();
-            syncLists();
-        }
+        if (loggedIn() && pass.isChanged()) syncLists();
     }
     fetchDeployments();
     checkAllSignatures();
@@ -232,13 +228,11 @@ void syncLists() {
 }
 
 void runMasterStateProcessor() {
-    LockScope lock(masterMutex);
+    // The pass takes the master lock itself, around its steps only.
     StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
     pass.runMaster();
     if (loggedIn() && pass.isChanged()) {
-        lock.unlock();
         syncLists();
-        lock.lock();
         pass.runMaster();
     }
 }
