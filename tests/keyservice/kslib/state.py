@@ -13,6 +13,7 @@ from .directory import DirectoryState
 from .login import LoginState
 from .records import RecordStore
 from .sync_state import SyncState
+from .teams import TeamState
 
 DEFAULT_DATA_CENTER = "dc1"
 DEFAULT_POLLING_INTERVAL = 60
@@ -45,6 +46,7 @@ class ServiceState:
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
+            self.teams = TeamState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({

@@ -21,6 +21,7 @@
 #include "vxmeta/records/asset_key.h"
 #include "vxmeta/records/asset_request.h"
 #include "vxmeta/records/asset_right.h"
+#include "vxmeta/records/ca_join.h"
 #include "vxmeta/records/contingency_group.h"
 #include "vxmeta/records/contingency_key.h"
 #include "vxmeta/records/contingency_master_key.h"
@@ -247,6 +248,8 @@ void vxmcRefreshLists(const std::string& since) {
     }
     if (appsSupported) refreshListThenRemoveUnmarked(getMyApps());
     if (!tdeAgent) refreshListIncremental(getMyXPIDs(), since);
+    // The team's answers to the user's joins arrive only here.
+    refreshListThenRemoveUnmarked(getMyCAJoins());
     refreshListIncremental(getMyAssets(), since);
     refreshListIncremental(getMyRights(), since);
     refreshListIncremental(getMyKeys(), since);
