@@ -313,6 +313,67 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(self.c.api(0, sid)[0], 404)
 
 
+class TeamsTest(unittest.TestCase):
+    """Per-account views, the ids the service fills in and the team's side of a join."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+    new_account = AccountsTest.new_account
+    challenge = AccountsTest.challenge
+    answer = AccountsTest.answer
+
+    def bearer(self, email):
+        account, key = self.new_account(email=email)
+        _, token = self.answer(self.challenge(account), key, id=account["id"])
+        return account, {"Authorization": "V2 " + token["access_token"]}
+
+    def listing(self, stem, headers):
+        status, _, body = self.c.api(0, stem, headers=headers)
+        self.assertEqual(status, 200, body)
+        return json.loads(body)
+
+    def test_each_account_sees_its_own_part(self):
+        owner, as_owner = self.bearer("owner@example.test")
+        holder, as_holder = self.bearer("holder@example.test")
+        _, as_stranger = self.bearer("stranger@example.test")
+        status, made = self.c.admin("/people/%d/key" % owner["id"], {"urn": "file-1"})
+        self.assertEqual(status, 200, made)
+        right = {"record": {"asset": "file-1", "owner": owner["urn"], "participant": holder["urn"],
+                            "access": "allow", "revision": 1}}
+        status, _, body = self.c.api(0, "assetright/", method="POST", body=json.dumps(right).encode(),
+                                     headers=as_owner)
+        self.assertEqual(status, 201, body)
+        stored = json.loads(body)
+        self.assertEqual((stored["ownerid"], stored["participantid"], stored["assetid"]),
+                         (owner["id"], holder["id"], made["asset"]["id"]))
+        self.assertEqual(len(self.listing("asset", as_stranger)), 1, "views are off")
+        self.c.admin("/views", {"enabled": True})
+        self.assertEqual([f["record"]["urn"] for f in self.listing("asset", as_holder)], ["file-1"])
+        self.assertEqual(self.listing("asset", as_stranger), [])
+        self.assertEqual(len(self.listing("assetkey", as_owner)), 1)
+        self.assertEqual(self.listing("assetkey", as_holder), [])
+
+    def test_the_team_answers_a_join(self):
+        status, team = self.c.admin("/teams", {"urn": "urn:team/T"})
+        self.assertEqual(status, 200, team)
+        joiner, as_joiner = self.bearer("joiner@example.test")
+        join = {"record": {"ca": "URN:TEAM/t", "participant": joiner["urn"], "userstatus": "allow", "revision": 1}}
+        status, _, body = self.c.api(0, "cajoin/", method="POST", body=json.dumps(join).encode(), headers=as_joiner)
+        stored = json.loads(body)
+        self.assertEqual((status, stored["caurn"], stored["team_id"], stored["teamstatus"]),
+                         (201, "urn:team/T", team["id"], ""))
+        self.c.admin("/views", {"enabled": True})
+        self.assertEqual(self.listing("teamdata", as_joiner), [], "not a member yet")
+        self.c.admin("/teams/joins/%d/answer" % stored["id"], {"teamstatus": "allow"})
+        data = self.listing("teamdata", as_joiner)
+        self.assertEqual([(d["kind"], d["extra"]) for d in data], [("Contingency", "urn:team/T")])
+        # The team's answer stays while the join names the same team.
+        join["record"].update(userstatus="deny", revision=2)
+        status, _, body = self.c.api(0, "cajoin/%d/" % stored["id"], method="PUT",
+                                     body=json.dumps(join).encode(), headers=as_joiner)
+        self.assertEqual((status, json.loads(body)["teamstatus"]), (200, "allow"))
+
+
 class StartStopTest(unittest.TestCase):
     def run_script(self, *args):
         return subprocess.run([sys.executable, SCRIPT] + list(args), capture_output=True,
