@@ -34,14 +34,6 @@ namespace VxMeta {
 
 namespace {
 
-// The URN of the right that a participant holds for an asset.
-std::string rightUrn(const std::string& asset, const std::string& participant) {
-    AssetRight probe;
-    probe.asset = asset;
-    probe.participant = participant;
-    return probe.geturn();
-}
-
 // The session key of a key of the user's, wrapped for a public key.
 std::string rewrap(const AssetKey& key, const std::string& publicKey) {
     std::string sessionKey = decryptSessionKey(key.keymaterial);
@@ -147,7 +139,7 @@ void StateProcessor::decideAllowed(const std::shared_ptr<AssetKey>& key, bool si
         }
         // On someone else's key, the owner's "deny" for this participant withdraws it.
         if (allowed && asset->object_kind != "priv" && asset->ownerid != ownerId) {
-            const std::shared_ptr<AssetRight> right = rightsByUrn.find(rightUrn(key->asset, key->participant));
+            const std::shared_ptr<AssetRight> right = rightsByUrn.find(AssetRight::urnOf(key->asset, key->participant));
             if (right && right->access == "deny") allowed = false;
         }
     }
@@ -201,24 +193,39 @@ void StateProcessor::rewriteInvitations() {
 }
 
 void StateProcessor::indexOwnKeys() {
-    ownKeysByAsset.clear();
+    // Counted per asset first, then placed: one flat list, no list per asset.
+    ownKeys.clear();
+    ownKeyRanges.clear();
+    std::vector<std::pair<const Asset*, std::shared_ptr<AssetKey>>> found;
     for (const std::shared_ptr<AssetKey>& key : *keys) {
         if (!key || key->participant != ownerUrn || !(key->allowed || key->id == 0)) continue;
-        if (ownEncryptable.find(key->asset)) ownKeysByAsset[key->asset].push_back(key);
+        if (const std::shared_ptr<Asset> asset = ownEncryptable.find(key->asset)) {
+            found.emplace_back(asset.get(), key);
+            ++ownKeyRanges[asset.get()].second;
+        }
     }
+    size_t start = 0;
+    for (auto& [asset, range] : ownKeyRanges) {
+        range.first = start;
+        start += range.second;
+        range.second = range.first;
+    }
+    ownKeys.resize(found.size());
+    for (auto& [asset, key] : found) ownKeys[ownKeyRanges[asset].second++] = std::move(key);
 }
 
 void StateProcessor::giveMissingKeys(const std::shared_ptr<Asset>& asset, const std::shared_ptr<AssetRight>& right) {
-    const std::string participant = right->participant;
+    const std::string& participant = right->participant;
     if (participant == ownerUrn) return;
     std::shared_ptr<XPID> identity;
     if (!urnIsForwardedEmail(participant)) {
         identity = identitiesByUrn.find(participant);
         if (!identity) return;
     }
-    const auto own = ownKeysByAsset.find(asset->urn);
-    if (own == ownKeysByAsset.end()) return;
-    for (const std::shared_ptr<AssetKey>& source : own->second) {
+    const auto own = ownKeyRanges.find(asset.get());
+    if (own == ownKeyRanges.end()) return;
+    for (size_t i = own->second.first; i < own->second.second; ++i) {
+        const std::shared_ptr<AssetKey>& source = ownKeys[i];
         if (keysByUrn.find(urnForKey(asset->urn, participant, source->keysequence))) continue;
         if (!identity) {
             // An address: its identity (or the key the service supplies for it) is needed only now.

@@ -75,11 +75,11 @@ StateProcessor::StateProcessor(RecordListPtr<Asset>& assetList, RecordListPtr<As
         ownerUrn = myPID->urn;
         ownerId = myPID->id;
     }
-    indexLists();
 }
 
 void StateProcessor::indexLists() {
     LockScope lock(masterMutex);
+    indexed = true;
     assetsByUrn = URNMap<Asset>(assets, true);
     rightsByUrn = URNMap<AssetRight>(rights, true);
     identitiesByUrn = URNMap<XPID>(myXPIDs, true);
@@ -88,11 +88,7 @@ void StateProcessor::indexLists() {
 }
 
 std::string StateProcessor::urnForKey(const std::string& asset, const std::string& participant, int32_t keysequence) {
-    AssetKey probe;
-    probe.asset = asset;
-    probe.participant = participant;
-    probe.keysequence = keysequence;
-    return probe.geturn();
+    return AssetKey::urnOf(asset, participant, keysequence);
 }
 
 void StateProcessor::runMaster() {
@@ -117,6 +113,7 @@ void StateProcessor::runMaster() {
 
 void StateProcessor::run(bool fullPass) {
     LockScope lock(masterMutex);
+    if (!indexed) indexLists();
     if (myPID) forwardingUrn = myPID->forwarding_urn;
     examineFeatures();
     examineRights();

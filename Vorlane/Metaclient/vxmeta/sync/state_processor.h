@@ -34,8 +34,9 @@ class XPID;
 class StateProcessor {
 public:
     // Over the four list holders (kept by reference; the argument order differs from the members');
-    // reads the user's identity and indexes the lists under the master lock (clearing the sweep
-    // marks of the indexed records).
+    // reads the user's identity under the master lock. The lists are indexed (clearing the sweep marks
+    // of the indexed records) when a run begins under the lock: by run when nothing indexed them yet,
+    // by runMaster at each of its rounds.
     StateProcessor(RecordListPtr<Asset>& assets, RecordListPtr<AssetRight>& rights, RecordListPtr<AssetKey>& keys,
                    RecordListPtr<AssetFeature>& features);
 
@@ -107,8 +108,11 @@ private:
     // Whether any was looked up.
     bool lookUpNotedParticipants();
 
-    // The user's keys of each asset (participant the user, allowed or not yet stored), in list order.
-    std::unordered_map<std::string, std::vector<std::shared_ptr<AssetKey>>> ownKeysByAsset;
+    // The user's keys of the own encryptable assets (participant the user, allowed or not yet stored):
+    // grouped by asset, in list order within a group, and where each asset's group starts and ends.
+    std::vector<std::shared_ptr<AssetKey>> ownKeys;
+    std::unordered_map<const Asset*, std::pair<size_t, size_t>> ownKeyRanges;
+    bool indexed = false;
     // Participants looked up without the lock (null: none found), and those still to look up.
     std::unordered_map<std::string, std::shared_ptr<XPID>> lookedUp;
     std::vector<std::string> lookUps;
