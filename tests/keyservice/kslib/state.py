@@ -9,6 +9,8 @@ import threading
 from . import signing
 from .faults import FaultTable
 from .accounts import AccountStore
+from .directory import DirectoryState
+from .login import LoginState
 from .records import RecordStore
 from .sync_state import SyncState
 
@@ -41,6 +43,8 @@ class ServiceState:
             self.sync = SyncState()
             self.records.on_delete = self.sync.record_deleted
             self.accounts = AccountStore()
+            self.login = LoginState()
+            self.directory = DirectoryState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
