@@ -124,6 +124,16 @@ void ClusterEvaluator::fetchClusterInfo() {
     executor.setPrefix(getServer()->url());
     Json::Value document = parseJson(executor.get("clusterInfo"));
     TarvexProtocol::ClusterInfoPtr info = TarvexProtocol::ClusterInfo::fromJson(document);
+    const bool usable = std::any_of(info->members.begin(), info->members.end(),
+                                    [](const auto& member) { return !member->url->fullUrl.empty(); });
+    if (!usable) {
+        // Taking it would leave no server to send anything to, not even the next refresh; the
+        // held list and tag stay, as for a document that does not read.
+        VXLOG(2, "Cluster info lists no server - keeping the current cluster");
+        Guard guard(lock);
+        fetchClusterInfoNeeded = false;
+        return;
+    }
     bool changed;
     {
         Guard guard(lock);
