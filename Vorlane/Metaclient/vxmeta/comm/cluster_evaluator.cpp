@@ -20,6 +20,23 @@ ClusterEvaluatorPtr myClusterEvaluator;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
+namespace {
+
+// Set while this thread runs the cluster tag check. A refused token makes the check's own request
+// authorize again, and the authorization asks for a server, which would run the check again with
+// the same refused token, without end; inside the check the check is skipped.
+thread_local bool tagCheckRunning = false;
+
+class TagCheckScope {
+public:
+    TagCheckScope() { tagCheckRunning = true; }
+    ~TagCheckScope() { tagCheckRunning = false; }
+    TagCheckScope(const TagCheckScope&) = delete;
+    TagCheckScope& operator=(const TagCheckScope&) = delete;
+};
+
+} // namespace
+
 ServerSort::ServerSort(std::string home) : homeDataCenter(std::move(home)) {}
 
 bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b) const {
@@ -75,7 +92,8 @@ void ClusterEvaluator::calculateServerList() {
 }
 
 void ClusterEvaluator::fetchClusterInfoIfNeeded() {
-    if (etagCheckNeeded.load()) {
+    if (etagCheckNeeded.load() && !tagCheckRunning) {
+        TagCheckScope running;
         try {
             auto handle = std::make_shared<PerformOpServer>(getServer());
             HttpRequest::Builder builder;
