@@ -6,6 +6,7 @@
 #include "vxmeta/comm/perform_op_server.h"
 #include "vxmeta/comm/record_links.h"
 #include "vxmeta/comm/vcsr.h"
+#include "vxmeta/crypto/key_wrapping.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/json.h"
@@ -35,6 +36,11 @@ public:
     TagCheckScope& operator=(const TagCheckScope&) = delete;
 };
 
+// The seed of the shuffle: from OpenSSL's generator, so that clients started in the same millisecond
+// (whose clock-seeded sources draw alike) do not order a cluster alike; from the installed source
+// while a test fixes the randomness.
+uint32_t shuffleSeed() { return randomSourceReplaced() ? randomSource()->next() : getRandomUInt(); }
+
 } // namespace
 
 ServerSort::ServerSort(std::string home) : homeDataCenter(std::move(home)) {}
@@ -46,7 +52,7 @@ bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b
     return a->dataCenter() == homeDataCenter;
 }
 
-ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(randomSource()->next()) {
+ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(shuffleSeed()) {
     // The registry's object, so that a failing request on the first server takes it out of selection.
     servers.push_back(getMyClusterServers()->getServerForUrl(url));
 }
