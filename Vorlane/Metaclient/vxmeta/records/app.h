@@ -43,7 +43,7 @@ public:
     bool trySync() override;
     // The owner's public key must verify the record text; no key found fails the check, and a
     // look-up that fails (a request to the service, an unknown URN among them) is thrown on.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta
