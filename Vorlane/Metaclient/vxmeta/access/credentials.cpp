@@ -44,7 +44,7 @@ std::string randomBase64(int bytes) { return base64_encode(randomBytes(bytes)); 
 Credentials::Credentials() = default;
 Credentials::Credentials(const Credentials& other) = default;
 Credentials& Credentials::operator=(const Credentials& other) = default;
-Credentials::~Credentials() = default;
+Credentials::~Credentials() { wipeSecrets(); }
 
 std::string Credentials::getURN() const {
     LockScope lock(masterMutex);
@@ -84,9 +84,23 @@ std::string Credentials::getSavedPrivateKey() const {
 void Credentials::reset() {
     LockScope lock(masterMutex);
     CREDENTIAL_TRACE("reset");
-    derivedKey.clear();
-    loginToken.clear();
-    loginTokenHash.clear();
+    wipeText(derivedKey);
+    wipeText(loginToken);
+    wipeText(loginTokenHash);
+}
+
+void Credentials::resetForMigration() {
+    LockScope lock(masterMutex);
+    wipeText(loginToken);
+    wipeText(loginTokenHash);
+}
+
+void Credentials::wipeSecrets() {
+    wipeText(password);
+    savedPrivateKey.clear();
+    wipeText(derivedKey);
+    wipeText(loginToken);
+    wipeText(loginTokenHash);
 }
 
 void Credentials::setPassword(const std::string& newPassword) {

@@ -34,6 +34,12 @@ public:
 
     // Drops the derived key, the login token and its hash.
     void reset();
+    // Drops the login token and its hash, so that the next ones are made afresh (a migration sends
+    // them to another server).
+    void resetForMigration();
+    // Overwrites and empties the secrets: the password, the saved private key and the values
+    // derived from the password. The destructor does it too.
+    void wipeSecrets();
     // A different password drops the derived values; an equal one changes nothing.
     void setPassword(const std::string& password);
     // A change of URN, salt or rounds drops the derived values; a change of URN also drops the
