@@ -18,6 +18,9 @@ public:
     std::string getPrefix();
     // Under the sync lock: the synchronization problems kept so far, which are then forgotten.
     std::vector<VxMetaException> getSyncProblems();
+    // The host could not keep the pairs of the last changes-only save: the next changes-only save
+    // hands them out again (the persisted store's changesWereNotSaved).
+    void changesWereNotSaved();
 
     std::string givenDeviceName;
     std::string givenDeviceGuid;
