@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <json/value.h>
 
@@ -64,7 +65,7 @@ protected:
     ~Record() override = default;
 
     std::unique_ptr<VxMetadata> cloneRecord() const override { return std::make_unique<T>(self()); }
-    void assignRecord(const VxMetadata& decoded) override { self() = static_cast<const T&>(decoded); }
+    void assignRecord(VxMetadata&& decoded) override { self() = std::move(static_cast<T&>(decoded)); }
 
 private:
     // Writes the members of one form: the InRecord ones into record, the others into out.

@@ -1,5 +1,9 @@
 #include "vxmeta/sync/manifest.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include <openssl/crypto.h>
 
 #include "vxmeta/comm/access_seam.h"
@@ -31,6 +35,81 @@ std::string entryKey(const std::string& sessionKey) {
 // Base64 of HMAC-SHA-256 keyed with the entry key followed by the version text, over the "e" text.
 std::string signatureOf(const std::string& key, const std::string& version, const std::string& encryptedEntries) {
     return base64_encode(hmacsha(256, key + version, encryptedEntries));
+}
+
+// A name that needs no escape in a JSON string: printable ASCII without quote or backslash.
+bool plainText(const std::string& text) {
+    for (const char c : text)
+        if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') return false;
+    return true;
+}
+
+// The entry list as compact JSON text, written directly: a store holds one entry per record.
+std::string entryListText(const std::unordered_map<std::string, Manifest::Entry>& entries) {
+    std::string text;
+    size_t length = 2;
+    for (const auto& [name, entry] : entries) length += name.size() + entry.digest.size() + 16;
+    text.reserve(length);
+    text += '[';
+    for (const auto& [name, entry] : entries) {
+        if (text.size() > 1) text += ',';
+        if (plainText(entry.name) && plainText(entry.digest)) {
+            text += "{\"a\":\"";
+            text += entry.name;
+            text += "\",\"b\":\"";
+            text += entry.digest;
+            text += "\"}";
+        } else {
+            text += jsonString(entry.toJsonValue());
+        }
+    }
+    text += ']';
+    return text;
+}
+
+// Reads an entry list in the compact shape that entryListText writes ([{"a":"name","b":"digest"},...]
+// with plain texts) straight into entries. False, entries unchanged, for any other text: the caller then
+// reads it as JSON.
+bool readWrittenEntryList(const std::string& text, std::unordered_map<std::string, Manifest::Entry>& entries) {
+    std::vector<std::pair<std::string, std::string>> read;
+    size_t at = 0;
+    auto expect = [&](const char* literal) {
+        const size_t length = std::char_traits<char>::length(literal);
+        if (text.compare(at, length, literal) != 0) return false;
+        at += length;
+        return true;
+    };
+    // A plain text up to the next quote.
+    auto plainUpToQuote = [&](std::string& out) {
+        const size_t end = text.find('"', at);
+        if (end == std::string::npos) return false;
+        out.assign(text, at, end - at);
+        at = end + 1;
+        return plainText(out);
+    };
+    if (!expect("[")) return false;
+    if (!expect("]")) {
+        do {
+            std::string name, digest;
+            if (!expect("{\"a\":\"") || !plainUpToQuote(name) || !expect(",\"b\":\"") || !plainUpToQuote(digest) ||
+                !expect("}"))
+                return false;
+            read.emplace_back(std::move(name), std::move(digest));
+        } while (expect(","));
+        if (!expect("]")) return false;
+    }
+    if (at != text.size()) return false;
+    for (auto& [name, digest] : read) {
+        if (name.empty() || digest.empty()) return false;
+    }
+    entries.reserve(entries.size() + read.size());
+    for (auto& [name, digest] : read) {
+        Manifest::Entry& entry = entries[name];
+        entry.name = std::move(name);
+        entry.digest = std::move(digest);
+        entry.verified = false;
+    }
+    return true;
 }
 
 bool sameInConstantTime(const std::string& a, const std::string& b) {
@@ -68,7 +147,10 @@ void Manifest::store(const std::string& name, const std::string& value) {
         entries.erase(name);
         return;
     }
-    entries[name] = Entry(name, value);
+    const auto [at, added] = entries.try_emplace(name);
+    if (added) at->second.name = name;
+    at->second.digest = Entry::hash(value);
+    at->second.verified = false;
 }
 
 void Manifest::verifyManifest(const std::string& name, const std::string& value) {
@@ -89,15 +171,30 @@ std::string Manifest::toJson() {
         sessionKey = generateSessionKey();
         wrappedKey = encrypt(AES(wrapKey()), sessionKey, true);
     }
-    Json::Value list(Json::arrayValue);
-    for (const auto& [name, entry] : entries) list.append(entry.toJsonValue());
     const std::string key = entryKey(sessionKey);
-    Json::Value document(Json::objectValue);
-    document["a"] = wrappedKey;
-    document["e"] = encrypt(AES(key), jsonString(list), true);
-    document["s"] = signatureOf(key, formatVersion, document["e"].asString());
-    document["v"] = formatVersion;
-    return jsonString(document);
+    const std::string encryptedEntries = encrypt(AES(key), entryListText(entries), true);
+    const std::string signature = signatureOf(key, formatVersion, encryptedEntries);
+    if (!plainText(wrappedKey)) {
+        Json::Value document(Json::objectValue);
+        document["a"] = wrappedKey;
+        document["e"] = encryptedEntries;
+        document["s"] = signature;
+        document["v"] = formatVersion;
+        return jsonString(document);
+    }
+    // The compact document, written directly: "e" is as long as the entry list.
+    std::string text;
+    text.reserve(wrappedKey.size() + encryptedEntries.size() + signature.size() + 32);
+    text += "{\"a\":\"";
+    text += wrappedKey;
+    text += "\",\"e\":\"";
+    text += encryptedEntries;
+    text += "\",\"s\":\"";
+    text += signature;
+    text += "\",\"v\":\"";
+    text += formatVersion;
+    text += "\"}";
+    return text;
 }
 
 void Manifest::fromJson(const std::string& text) {
@@ -128,6 +225,7 @@ bool Manifest::fromJsonImp(const std::string& text) {
     if (!sameInConstantTime(signatureOf(key, version, encryptedEntries), signature)) return false;
     const std::string plain = decrypt(AES(key), encryptedEntries);
     if (plain.empty()) return false;
+    if (readWrittenEntryList(plain, entries)) return true;
     Json::Value list;
     if (!parse(plain, list) || !list.isArray()) return false;
     for (const Json::Value& element : list) {

@@ -36,6 +36,7 @@
 #include "vxmeta/records/xpid.h"
 #include "vxmeta/sync/meta_state.h"
 #include "vxmeta/sync/state_processor.h"
+#include "vxmeta/sync/store_restore_steps.h"
 
 namespace VxMeta {
 
@@ -88,9 +89,10 @@ SerialListPtr serializeAll(bool changedOnly) {
     Manifest& manifest = globalState.manifest;
     // A new save means the host kept the last list.
     manifest.unconfirmedRemovals.clear();
-    const std::set<std::string> previous = manifest.savedNames;
+    // The names of the last save or restore; a full save keeps them and adds its own.
+    std::set<std::string> previous;
+    if (changedOnly) previous.swap(manifest.savedNames);
     auto list = std::make_shared<SerialList>();
-    if (changedOnly) manifest.savedNames.clear();
     manifest.savedRecords.clear();
     if (globalState.satellitePolicy.persist_metadata) {
         vxmcSerializeAll(*list, changedOnly);
@@ -100,6 +102,7 @@ SerialListPtr serializeAll(bool changedOnly) {
         serialize(*list, myPID, changedOnly, book);
     }
     serializeStats(*list, changedOnly);
+    manifest.entries.reserve(manifest.entries.size() + list->size());
     for (const std::shared_ptr<Serial>& pair : *list) manifest.store(pair->name, pair->value);
     if (changedOnly) {
         for (const std::string& name : previous) {
@@ -222,9 +225,7 @@ bool vxmcRestoreOne(const Serial& pair, const std::string& stem) {
     return found == table.end() || found->second(pair);
 }
 
-void restoreAll(SerialList list) {
-    LockScope syncLock(syncMutex);
-    LockScope masterLock(masterMutex);
+void restoreCheckedPairs(const SerialList& list) {
     if (didInit) mdClearAll(false);
     else init();
     if (list.empty()) return;
@@ -243,6 +244,13 @@ void restoreAll(SerialList list) {
         restoreChecked(*pair, stem);
     }
     if (!manifest.allVerified()) Manifest::throwInvalidMetadata("Missing metadata");
+}
+
+void restoreAll(SerialList list) {
+    LockScope syncLock(syncMutex);
+    LockScope masterLock(masterMutex);
+    restoreCheckedPairs(list);
+    if (list.empty()) return;
     dropOwnerlessAppData();
     applyRestoredSettings();
     StateProcessor(myAssets, myRights, myKeys, myFeatures).runMaster();
