@@ -335,11 +335,11 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(json.loads(self.c.api(0, "ua/siteData", headers=answer("000000x", refusal["challenge"]))[2])
                          ["reason"], "MFA Token Invalid")
         code = self.c.admin("/mfa/code", {"pairId": pair["id"]})[1]["code"]
-        # The challenge was spent by the wrong answer.
-        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))[0], 403)
-        challenge = json.loads(self.c.api(0, "ua/siteData")[2])["challenge"]
-        status, headers, _ = self.c.api(0, "ua/siteData", headers=answer(code, challenge))
+        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, "made up"))[0], 403)
+        status, headers, _ = self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))
         self.assertEqual(status, 200)
+        # A challenge answered right is spent.
+        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))[0], 403)
         stamp = json.loads(headers["X-VX-MFA-TU"])
         passed = self.c.api(0, "ua/siteData", headers={"X-VX-MFA": json.dumps({"timestamp": stamp})})
         self.assertEqual(passed[0], 200)

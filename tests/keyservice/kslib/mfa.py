@@ -8,7 +8,7 @@ one), "pairs": the stored pairings without their secrets, "action", "challenge":
 unless its "X-VX-MFA" header (JSON) carries
   - a "timestamp" this service handed out in an "X-VX-MFA-TU" reply header less than the rule's
     "grace" seconds ago, or
-  - "challenge" (one handed out and not used yet), "token" and "pairId": the token must be the
+  - "challenge" (one handed out and not answered right yet), "token" and "pairId": the token must be the
     pairing's current TOTP code (RFC 6238: HMAC-SHA1 over the base32 "secret", 30-second steps, six
     digits; the step before and after count too). With "newPair" the code is checked against that
     pairing instead, which is stored when it is accepted; a certificate pairing the service calls
@@ -171,7 +171,6 @@ def gate(call):
         challenge = answer.get("challenge")
         if challenge not in state.mfa.challenges:
             return _error(403, "Unknown or used MFA challenge", "MFA Token Invalid"), []
-        state.mfa.challenges.discard(challenge)
         store = records.store(state)
         new_pair = answer.get("newPair")
         if isinstance(new_pair, dict):
@@ -190,6 +189,8 @@ def gate(call):
             form["created_at"] = form["updated_at"] = _now()
             store.forms["mfapair"][form["id"]] = form
             store.changed("mfapair")
+        # A challenge serves until it is answered right.
+        state.mfa.challenges.discard(challenge)
         state.mfa.verified += 1
         return None, [("X-VX-MFA-TU", _new_timestamp(state, rule["grace"]))]
 
