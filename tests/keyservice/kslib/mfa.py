@@ -105,6 +105,15 @@ def _policy(store):
     return found[-1] if found else None
 
 
+def _store_pair(store, form):
+    """Stores a pairing under a new id with its times; the stored form."""
+    form["id"] = store.new_id("mfapair", form)
+    form["created_at"] = form["updated_at"] = _now()
+    store.forms["mfapair"][form["id"]] = form
+    store.changed("mfapair")
+    return form
+
+
 def _rule(state, path):
     for rule in state.mfa.rules:
         if path.startswith(rule["path"]):
@@ -184,11 +193,7 @@ def gate(call):
         if not _code_matches(secret, token):
             return _error(403, "The MFA token is not valid", "MFA Token Invalid"), []
         if isinstance(new_pair, dict):
-            form = dict(new_pair)
-            form["id"] = store.new_id("mfapair", form)
-            form["created_at"] = form["updated_at"] = _now()
-            store.forms["mfapair"][form["id"]] = form
-            store.changed("mfapair")
+            _store_pair(store, dict(new_pair))
         # A challenge serves until it is answered right.
         state.mfa.challenges.discard(challenge)
         state.mfa.verified += 1
@@ -262,12 +267,7 @@ def admin_pair(call):
     if spec.get("associationValue"):
         form["associationValue"] = str(spec["associationValue"])
     with call.state.lock:
-        store = records.store(call.state)
-        form["id"] = store.new_id("mfapair", form)
-        form["created_at"] = form["updated_at"] = _now()
-        store.forms["mfapair"][form["id"]] = form
-        store.changed("mfapair")
-        return Reply.json(200, form)
+        return Reply.json(200, _store_pair(records.store(call.state), form))
 
 
 def admin_code(call):

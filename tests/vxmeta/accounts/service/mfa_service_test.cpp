@@ -19,6 +19,7 @@
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/access/accounts_seam.h"
 #include "vxmeta/access/server_settings.h"
+#include "vxmeta/accounts/cache_query.h"
 #include "vxmeta/accounts/login.h"
 #include "vxmeta/accounts/mfa_checkpoint.h"
 #include "vxmeta/accounts/mfa_pairs.h"
@@ -46,7 +47,8 @@ const std::string kPassword = "mfa password";
 const char kPageBase[] = "https://mfa.example.test/manage/";
 
 // The host of these tests: each question is answered on a thread of its own by the next answer in
-// line, which may ask the service's admin endpoint for the pairing's current code.
+// line, which may ask the service's admin endpoint for the pairing's current code. The answer is the
+// question with its answer members filled in.
 using Answer = std::function<void(const MfaVerification& question, MfaVerification& answer)>;
 struct Host {
     std::mutex mutex;
@@ -67,7 +69,8 @@ void hostCallback(std::shared_ptr<Signaler>& signaler, MfaVerification verificat
     std::shared_ptr<Signaler> held = signaler;
     host->threads.emplace_back([held, answer, verification]() mutable {
         if (answer) {
-            MfaVerification result;
+            // The answer goes back in the question it answers.
+            MfaVerification result = verification;
             answer(verification, result);
             std::lock_guard<std::recursive_mutex> lock(*held->expectant->mutex);
             held->expectant->result = result;
