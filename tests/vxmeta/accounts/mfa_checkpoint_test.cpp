@@ -295,4 +295,25 @@ TEST_F(MfaCheckpointTest, HandOffWakesOnAReleaseFromAnyThread) {
     EXPECT_EQ(globalPolicy().clientVerifiedTime, kMfaStart);
 }
 
+#ifndef NDEBUG
+// Waiting for the host while holding the master lock would stall every library thread: debug builds
+// stop, whether the caller reached the wait through the checkpoint or directly.
+TEST(MfaCheckpointDeathTest, WaitingForTheHostWithTheMasterLockHeldStops) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            LockScope scope(masterMutex);
+            MfaVerification verification;
+            MfaVerificationCallback(&releaseInside).wait(verification, {}, MfaPolicy());
+        },
+        "master lock held at an MFA wait");
+    EXPECT_DEATH(
+        {
+            LockScope scope(masterMutex);
+            mfaCheckpoint(MFA_ACTION_DECRYPT);
+        },
+        "master lock held at MFA checkpoint");
+}
+#endif
+
 } // namespace
