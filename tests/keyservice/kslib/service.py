@@ -65,11 +65,12 @@ class Service:
         for instance in self.instances:
             instance.set_refusing(self.state.refuses_connections(instance.index))
 
-    def serve_api(self, server, method, raw_path, headers, body_bytes):
-        """The reply to one request, or None to close the connection without one."""
+    def serve_api(self, server, method, raw_path, headers, body_bytes, connection=None):
+        """The reply to one request, or None to close the connection without one. `connection` is
+        the transport's `Connection` the request came on."""
         self.last_activity = time.monotonic()
         body = body_bytes.decode("utf-8", "replace")
-        entry = self.state.log_request(server, method, raw_path, headers, body)
+        entry = self.state.log_request(server, method, raw_path, headers, body, connection)
         path = api.api_path(raw_path)
         has_token = any(k.lower() == "authorization" and v for k, v in headers.items())
         terminal, modifiers = (None, []) if server == UNTRUSTED else self.state.take_faults(
