@@ -1,6 +1,6 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import accounts, directory, login, records, signed_values
+from . import accounts, directory, login, mfa, records, signed_values
 from .routing import Reply, Route, Router
 
 API_PREFIX = "/api/v1.0/"
@@ -19,6 +19,9 @@ def cluster_info(call):
 
 
 def etag(call):
+    refusal = accounts.token_refusal(call)
+    if refusal is not None:
+        return refusal
     account = int(call.params["id"])
     if account != 0:
         return error_reply(404, "No account with id %d" % account)
@@ -43,7 +46,7 @@ ROUTES = [
     Route("GET", r"clusterInfo", cluster_info),
     Route("GET", r"etag/(?P<id>[0-9]+)/?", etag),
     Route("GET", r"ua/siteData", site_data),
-] + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + records.API_ROUTES \
+] + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + mfa.API_ROUTES + records.API_ROUTES \
     + signed_values.API_ROUTES
 
 ROUTER = Router(ROUTES, not_found, method_not_allowed)
@@ -57,5 +60,11 @@ def api_path(raw_path):
 
 
 def handle(call):
-    """The reply of a request inside the API (the call's path is the API path)."""
-    return ROUTER.dispatch(call)
+    """The reply of a request inside the API (the call's path is the API path): a request that must
+    answer for MFA first is refused until it does."""
+    refusal, headers = mfa.gate(call)
+    if refusal is not None:
+        return refusal
+    reply = ROUTER.dispatch(call)
+    reply.headers.extend(headers)
+    return reply

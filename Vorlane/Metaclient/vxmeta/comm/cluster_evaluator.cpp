@@ -6,6 +6,7 @@
 #include "vxmeta/comm/perform_op_server.h"
 #include "vxmeta/comm/record_links.h"
 #include "vxmeta/comm/vcsr.h"
+#include "vxmeta/crypto/key_wrapping.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/json.h"
@@ -20,6 +21,43 @@ ClusterEvaluatorPtr myClusterEvaluator;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
+namespace {
+
+std::atomic<uint64_t> serverListCounter{0};
+
+void serverListChanged() { serverListCounter.fetch_add(1, std::memory_order_release); }
+
+// The full URLs of a server list, in byte order: equal for lists that name the same servers.
+std::vector<std::string> sortedUrls(const std::vector<ClusterServerPtr>& list) {
+    std::vector<std::string> urls;
+    urls.reserve(list.size());
+    for (const ClusterServerPtr& server : list) urls.push_back(server->url()->fullUrl);
+    std::sort(urls.begin(), urls.end());
+    return urls;
+}
+
+// Set while this thread runs the cluster tag check. A refused token makes the check's own request
+// authorize again, and the authorization asks for a server, which would run the check again with
+// the same refused token, without end; inside the check the check is skipped.
+thread_local bool tagCheckRunning = false;
+
+class TagCheckScope {
+public:
+    TagCheckScope() { tagCheckRunning = true; }
+    ~TagCheckScope() { tagCheckRunning = false; }
+    TagCheckScope(const TagCheckScope&) = delete;
+    TagCheckScope& operator=(const TagCheckScope&) = delete;
+};
+
+// The seed of the shuffle: from OpenSSL's generator, so that clients started in the same millisecond
+// (whose clock-seeded sources draw alike) do not order a cluster alike; from the installed source
+// while a test fixes the randomness.
+uint32_t shuffleSeed() { return randomSourceReplaced() ? randomSource()->next() : getRandomUInt(); }
+
+} // namespace
+
+uint64_t serverListChanges() { return serverListCounter.load(std::memory_order_acquire); }
+
 ServerSort::ServerSort(std::string home) : homeDataCenter(std::move(home)) {}
 
 bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b) const {
@@ -29,9 +67,10 @@ bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b
     return a->dataCenter() == homeDataCenter;
 }
 
-ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(randomSource()->next()) {
+ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(shuffleSeed()) {
     // The registry's object, so that a failing request on the first server takes it out of selection.
     servers.push_back(getMyClusterServers()->getServerForUrl(url));
+    serverListChanged();
 }
 
 ClusterServerPtr ClusterEvaluator::getServer() {
@@ -75,7 +114,8 @@ void ClusterEvaluator::calculateServerList() {
 }
 
 void ClusterEvaluator::fetchClusterInfoIfNeeded() {
-    if (etagCheckNeeded.load()) {
+    if (etagCheckNeeded.load() && !tagCheckRunning) {
+        TagCheckScope running;
         try {
             auto handle = std::make_shared<PerformOpServer>(getServer());
             HttpRequest::Builder builder;
@@ -124,6 +164,16 @@ void ClusterEvaluator::fetchClusterInfo() {
     executor.setPrefix(getServer()->url());
     Json::Value document = parseJson(executor.get("clusterInfo"));
     TarvexProtocol::ClusterInfoPtr info = TarvexProtocol::ClusterInfo::fromJson(document);
+    const bool usable = std::any_of(info->members.begin(), info->members.end(),
+                                    [](const auto& member) { return !member->url->fullUrl.empty(); });
+    if (!usable) {
+        // Taking it would leave no server to send anything to, not even the next refresh; the
+        // held list and tag stay, as for a document that does not read.
+        VXLOG(2, "Cluster info lists no server - keeping the current cluster");
+        Guard guard(lock);
+        fetchClusterInfoNeeded = false;
+        return;
+    }
     bool changed;
     {
         Guard guard(lock);
@@ -151,10 +201,12 @@ void ClusterEvaluator::setClusterInfo(const TarvexProtocol::ClusterInfoPtr& docu
     Guard guard(lock);
     if (list.empty()) {
         VXLOG(4, "Clearing cluster info");
+        if (!servers.empty()) serverListChanged();
         servers.clear();
     } else {
         VXLOG(5, "Updating cluster info (%d->%d)", static_cast<int>(servers.size()), static_cast<int>(list.size()));
         for (const ClusterServerPtr& server : list) registry->addOrUpdateServer(server);
+        if (sortedUrls(servers) != sortedUrls(list)) serverListChanged();
         servers = list;
         if (servers.size() == 1) {
             VXLOG(4, "Cluster info has changed, updated to \"%s\"", servers.front()->url()->fullUrl.c_str());
