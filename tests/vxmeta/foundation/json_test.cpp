@@ -73,6 +73,17 @@ TEST(JsonString, SameTextAsJsonCppsCompactWriter) {
     EXPECT_EQ(jsonString(keyWithNul), Json::writeString(builder, keyWithNul));
 }
 
+TEST(JsonString, AMemberGivenAsTextTakesItsPlaceInOrder) {
+    const std::string member = "{\"asset\":\"urn:vx:asset/1\",\"revision\":2}";
+    for (const char* object : {"{}", "{\"a\":1}", "{\"z\":1}", "{\"a\":1,\"signature\":\"V2-x\",\"z\":[]}",
+                               "{\"record\":5,\"recorded\":true,\"recor\":null}", "{\"\u00e9\":\"caf\u00e9\"}"}) {
+        Json::Value value = parseJson(object);
+        const std::string text = jsonStringWithMember(value, "record", member);
+        value["record"] = parseJson(member);
+        EXPECT_EQ(text, jsonString(value)) << object;
+    }
+}
+
 TEST(JsonParse, ReadsTrailingTextAndReportsFailure) {
     Json::Value v;
     EXPECT_TRUE(parse("{\"a\":[1,2]} trailing", v)); // the reader accepts text after the value

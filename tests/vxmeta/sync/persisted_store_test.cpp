@@ -271,6 +271,22 @@ TEST_F(PersistedStore, RoundTripOverEveryRecordKind) {
         EXPECT_EQ(lastOnlineTime.load(), myPersists->lastOnlineTime);
         EXPECT_EQ(globalState.manifest.savedNames.size(), expected.size() - 1);
     }
+    // Signed records write their kept record text into both forms; the text is the one their JSON
+    // value renders.
+    {
+        LockScope lock(masterMutex);
+        std::vector<std::shared_ptr<VxMetadata>> records = {myPersists, myPID, mySID, myUser, myDevice};
+        auto add = [&records](const auto& list) { records.insert(records.end(), list->begin(), list->end()); };
+        add(myDeployments), add(myApps), add(myXPIDs), add(myCAJoins), add(myAssets), add(myRights), add(myKeys);
+        add(myRequests), add(myFeatures), add(myContingencyGroups), add(myContingencyKeys);
+        add(myContingencyMasterKeys), add(myAppDatas), add(myTeamDatas), add(myUploads), add(myMFAPairs);
+        add(myTeamAuthorities);
+        ASSERT_EQ(records.size(), expected.size() - 1);
+        for (const auto& record : records) {
+            EXPECT_EQ(record->toJSON(false), jsonString(record->toJSONValue(false))) << record->stem();
+            EXPECT_EQ(record->toJSON(true), jsonString(record->toJSONValue(true))) << record->stem();
+        }
+    }
     const SerialListPtr again = serializeAll(false);
     ASSERT_EQ(namesOf(again), expected);
     for (size_t i = 0; i + 1 < saved->size(); ++i)

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 #include <json/reader.h>
 #include <json/writer.h>
@@ -170,6 +171,38 @@ void appendCompact(const Json::Value& value, std::string& text) {
 }
 
 } // namespace
+
+std::string jsonStringWithMember(const Json::Value& object, const std::string& name, const std::string& valueText) {
+    std::string text;
+    text.reserve(512 + valueText.size());
+    text += '{';
+    bool first = true;
+    bool placed = false;
+    auto placeMember = [&] {
+        if (!first) text += ',';
+        first = false;
+        appendQuoted(name.data(), name.data() + name.size(), text);
+        text += ':';
+        text += valueText;
+        placed = true;
+    };
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const char* end = nullptr;
+        const char* begin = member.memberName(&end);
+        const std::string_view key(begin, static_cast<size_t>(end - begin));
+        // Members in ascending byte order, as the object keeps them.
+        if (!placed && std::string_view(name) <= key) placeMember();
+        if (key == name) continue;
+        if (!first) text += ',';
+        first = false;
+        appendQuoted(begin, end, text);
+        text += ':';
+        appendCompact(*member, text);
+    }
+    if (!placed) placeMember();
+    text += '}';
+    return text;
+}
 
 std::string jsonString(const Json::Value& value) {
     std::string text;

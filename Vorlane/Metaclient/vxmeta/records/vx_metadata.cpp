@@ -200,7 +200,9 @@ Json::Value VxMetadata::toJSONValue(bool forServer) {
     return out;
 }
 
-std::string VxMetadata::toJSON(bool forServer) { return jsonString(toJSONValue(forServer)); }
+std::string VxMetadata::toJSON(bool forServer) { return encodeText(forServer); }
+
+std::string VxMetadata::encodeText(bool forServer) { return jsonString(toJSONValue(forServer)); }
 
 std::unique_ptr<VxMetadata> VxMetadata::cloneRecord() const { return std::make_unique<VxMetadata>(*this); }
 

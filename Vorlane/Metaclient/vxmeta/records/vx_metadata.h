@@ -109,6 +109,8 @@ protected:
     // A copy of this record of its own class, and the assignment of such a copy: a read decodes
     // into a copy and takes it over only when the whole read succeeded.
     virtual std::unique_ptr<VxMetadata> cloneRecord() const;
+    // The text of toJSON: jsonString of toJSONValue; a class may write the same text another way.
+    virtual std::string encodeText(bool forServer);
     // Takes over the members of a decoded copy, which is left valid but unspecified.
     virtual void assignRecord(VxMetadata&& decoded);
 };

@@ -1,6 +1,7 @@
 #include "vxmeta/sync/manifest.h"
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,7 +39,7 @@ std::string signatureOf(const std::string& key, const std::string& version, cons
 }
 
 // A name that needs no escape in a JSON string: printable ASCII without quote or backslash.
-bool plainText(const std::string& text) {
+bool plainText(std::string_view text) {
     for (const char c : text)
         if (c < 0x20 || c > 0x7E || c == '"' || c == '\\') return false;
     return true;
@@ -68,10 +69,9 @@ std::string entryListText(const std::unordered_map<std::string, Manifest::Entry>
 }
 
 // Reads an entry list in the compact shape that entryListText writes ([{"a":"name","b":"digest"},...]
-// with plain texts) straight into entries. False, entries unchanged, for any other text: the caller then
-// reads it as JSON.
+// with plain texts, neither empty) straight into entries. False for any other text; the entries read
+// before the first element of another shape stay, and the caller then reads the whole list as JSON.
 bool readWrittenEntryList(const std::string& text, std::unordered_map<std::string, Manifest::Entry>& entries) {
-    std::vector<std::pair<std::string, std::string>> read;
     size_t at = 0;
     auto expect = [&](const char* literal) {
         const size_t length = std::char_traits<char>::length(literal);
@@ -79,37 +79,27 @@ bool readWrittenEntryList(const std::string& text, std::unordered_map<std::strin
         at += length;
         return true;
     };
-    // A plain text up to the next quote.
-    auto plainUpToQuote = [&](std::string& out) {
+    // A non-empty plain text up to the next quote.
+    auto plainUpToQuote = [&](std::string_view& out) {
         const size_t end = text.find('"', at);
-        if (end == std::string::npos) return false;
-        out.assign(text, at, end - at);
+        if (end == std::string::npos || end == at) return false;
+        out = std::string_view(text).substr(at, end - at);
         at = end + 1;
         return plainText(out);
     };
     if (!expect("[")) return false;
-    if (!expect("]")) {
-        do {
-            std::string name, digest;
-            if (!expect("{\"a\":\"") || !plainUpToQuote(name) || !expect(",\"b\":\"") || !plainUpToQuote(digest) ||
-                !expect("}"))
-                return false;
-            read.emplace_back(std::move(name), std::move(digest));
-        } while (expect(","));
-        if (!expect("]")) return false;
-    }
-    if (at != text.size()) return false;
-    for (auto& [name, digest] : read) {
-        if (name.empty() || digest.empty()) return false;
-    }
-    entries.reserve(entries.size() + read.size());
-    for (auto& [name, digest] : read) {
-        Manifest::Entry& entry = entries[name];
-        entry.name = std::move(name);
-        entry.digest = std::move(digest);
+    if (expect("]")) return at == text.size();
+    do {
+        std::string_view name, digest;
+        if (!expect("{\"a\":\"") || !plainUpToQuote(name) || !expect(",\"b\":\"") || !plainUpToQuote(digest) ||
+            !expect("}"))
+            return false;
+        Manifest::Entry& entry = entries[std::string(name)];
+        entry.name = name;
+        entry.digest = digest;
         entry.verified = false;
-    }
-    return true;
+    } while (expect(","));
+    return expect("]") && at == text.size();
 }
 
 bool sameInConstantTime(const std::string& a, const std::string& b) {
@@ -225,6 +215,7 @@ bool Manifest::fromJsonImp(const std::string& text) {
     if (!sameInConstantTime(signatureOf(key, version, encryptedEntries), signature)) return false;
     const std::string plain = decrypt(AES(key), encryptedEntries);
     if (plain.empty()) return false;
+    entries.reserve(entries.size() + plain.size() / 64);
     if (readWrittenEntryList(plain, entries)) return true;
     Json::Value list;
     if (!parse(plain, list) || !list.isArray()) return false;

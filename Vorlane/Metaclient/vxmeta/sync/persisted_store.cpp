@@ -240,10 +240,15 @@ void restoreCheckedPairs(const SerialList& list) {
         const std::string stem = pair->name.substr(0, pair->name.find('-'));
         if (stem == "m") continue;
         manifest.verifyManifest(pair->name, pair->value);
-        manifest.savedNames.insert(pair->name);
         restoreChecked(*pair, stem);
     }
     if (!manifest.allVerified()) Manifest::throwInvalidMetadata("Missing metadata");
+    // Every entry was met exactly once: the names checked are the names of the entries.
+    std::vector<const std::string*> names;
+    names.reserve(manifest.entries.size());
+    for (const auto& [name, entry] : manifest.entries) names.push_back(&name);
+    std::sort(names.begin(), names.end(), [](const std::string* a, const std::string* b) { return *a < *b; });
+    for (const std::string* name : names) manifest.savedNames.emplace_hint(manifest.savedNames.end(), *name);
 }
 
 void restoreAll(SerialList list) {
