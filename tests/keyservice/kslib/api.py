@@ -1,6 +1,6 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import accounts, directory, lists, login, memos, records, signed_values, sitedata
+from . import accounts, directory, lists, login, managed, memos, migration, records, signed_values, sitedata
 from .routing import Reply, Route, Router
 
 API_PREFIX = "/api/v1.0/"
@@ -44,7 +44,8 @@ ROUTES = [
     Route("GET", r"etag/(?P<id>[0-9]+)/?", etag),
     Route("GET", r"ua/siteData", site_data),
 ] + lists.API_ROUTES + memos.API_ROUTES + sitedata.API_ROUTES \
-    + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + records.API_ROUTES \
+    + accounts.API_ROUTES + login.API_ROUTES + managed.API_ROUTES + migration.API_ROUTES \
+    + directory.API_ROUTES + records.API_ROUTES \
     + signed_values.API_ROUTES
 
 ROUTER = Router(ROUTES, not_found, method_not_allowed)

@@ -11,6 +11,8 @@ from .faults import FaultTable
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
+from .managed import ManagedState
+from .migration import MigrationState
 from .records import RecordStore
 from .sync_state import SyncState
 
@@ -45,6 +47,8 @@ class ServiceState:
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
+            self.managed = ManagedState()
+            self.migration = MigrationState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
