@@ -19,6 +19,9 @@ def cluster_info(call):
 
 
 def etag(call):
+    refusal = accounts.token_refusal(call)
+    if refusal is not None:
+        return refusal
     account = int(call.params["id"])
     if account != 0:
         return lists.account_etag(call, account)

@@ -7,17 +7,23 @@
 #include <memory>
 
 #include "vxmeta/access/access_checks.h"
+#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/dataset_lists.h"
 
 namespace VxMeta {
 
-// checkSignature on every record of a copy of the list's pointers, in list order.
+// checkSignature, in list order, on every record of the list not already found valid (taken under
+// the master lock in one pass; the checks themselves run without it).
 template <class T>
 void checkSignatures(const RecordListPtr<T>& list) {
-    const RecordListPtr<T> copy = MLockClone(list);
-    if (!copy) return;
-    for (const std::shared_ptr<T>& record : *copy)
-        if (record) checkSignature(*record);
+    RecordList<T> unchecked;
+    {
+        LockScope lock(masterMutex);
+        if (!list) return;
+        for (const std::shared_ptr<T>& record : *list)
+            if (record && record->verified != 1) unchecked.push_back(record);
+    }
+    for (const std::shared_ptr<T>& record : unchecked) checkSignature(*record);
 }
 
 // The single records (Persists, PID, SID, User, Device), then the lists in the dataset's order.

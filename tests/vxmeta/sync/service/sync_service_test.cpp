@@ -1,4 +1,4 @@
-// The synchronization cycle against the test key service over HTTPS, for a user signed in from a
+// The synchronization cycle against the test key service over HTTPS, for a user who signed in with a
 // Python-made password account: changes made by "another device" through the service's admin calls
 // reach the dataset, an unchanged etag costs no list request, local edits are pushed, deletions
 // announced by data memos cascade, bad signatures are reported once and kept, a cycle that fails part
@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "vxmeta/access/access_checks.h"
-#include "vxmeta/access/credentials.h"
+#include "vxmeta/accounts/cache_query.h"
+#include "vxmeta/accounts/login.h"
+#include "vxmeta/comm/last_check_domain.h"
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/comm/service/key_service.h"
 #include "vxmeta/foundation/constants.h"
@@ -46,9 +48,14 @@ protected:
     void SetUp() override {
         ServiceTest::SetUp();
         if (service.servers.empty()) GTEST_SKIP() << "the test key service is not running";
+        // One member: the cluster document keeps the client on the server it starts from.
+        service.call("POST", "/cluster", "{\"members\":[{\"server\":0}]}");
         setMds(service.servers.at(0), service.servicePublicKey);
         lastOnlineTime = 0;
         remoteDisabledCache.clear();
+        lastCheckDomain.clear();
+        cacheLoginParameters.clear();
+        lastUserLookup.clear();
         appName = "Reader";
         appVersion = "1.0";
         platformType = "Linux";
@@ -68,8 +75,8 @@ protected:
         ServiceTest::TearDown();
     }
 
-    // A Python-made password account; its identity, user record and private key become this client's,
-    // and this device (not yet registered) is pushed by the first cycle.
+    // A Python-made password account, signed in on this fresh device (the account transfer road); the
+    // device (not yet registered) is pushed by the first cycle.
     void signIn() {
         Json::Value spec;
         spec["email"] = "cycle@example.test";
@@ -78,20 +85,14 @@ protected:
         account = service.call("POST", "/accounts", jsonString(spec));
         ASSERT_TRUE(account.isMember("id")) << jsonString(account);
         accountId = account["id"].asInt64();
-        {
-            LockScope lock(masterMutex);
-            ASSERT_TRUE(myPID->update(account["pid"]));
-            ASSERT_TRUE(myUser->update(account["user"]));
-            // Registered by the first cycle's push (the device mapping of the sign-in is not there yet).
-            myDevice->platform_type = "Linux";
-            myDevice->name = "test desk";
-            myDevice->remoteDirty = true;
-        }
-        Credentials& credentials = globalState.credentials;
-        credentials.setPassword(kPassword);
-        credentials.setParameters(myPID->urn, myUser->loginSalt, myUser->loginRounds, "");
-        credentials.acquirePrivateKey();
+        login("cycle@example.test", kPassword, false);
         ASSERT_TRUE(loggedIn());
+        LockScope lock(masterMutex);
+        ASSERT_EQ(myPID->id, accountId);
+        // Registered by the first cycle's push (the device mapping after the sign-in comes with the API).
+        myDevice->platform_type = "Linux";
+        myDevice->name = "test desk";
+        myDevice->remoteDirty = true;
     }
 
     // A record made elsewhere ("another device" of this user), signed with the account's key.
