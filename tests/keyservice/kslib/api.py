@@ -1,17 +1,9 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
 from . import accounts, directory, lists, login, managed, memos, migration, records, signed_values, sitedata
-from .routing import Reply, Route, Router
+from .routing import Reply, Route, Router, error_reply
 
 API_PREFIX = "/api/v1.0/"
-
-
-def error_reply(status, message, reason=None):
-    """An error reply body as the clients read it: "Message" and, when there is one, "reason"."""
-    body = {"Message": message}
-    if reason is not None:
-        body["reason"] = reason
-    return Reply.json(status, body)
 
 
 def cluster_info(call):

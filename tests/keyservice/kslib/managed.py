@@ -29,7 +29,7 @@ import base64
 
 from . import credentials
 from .login import find_account, server_urn
-from .routing import Reply, Route
+from .routing import Reply, Route, error_reply
 
 SATELLITE_POLICY = "Satellite Policy"
 
@@ -46,15 +46,8 @@ class ManagedState:
         self.passwords = []
 
 
-def _error(status, message, reason=None):
-    body = {"Message": message}
-    if reason is not None:
-        body["reason"] = reason
-    return Reply.json(status, body)
-
-
 def _refused():
-    return _error(403, "Incorrect Credentials", "Incorrect Credentials")
+    return error_reply(403, "Incorrect Credentials", "Incorrect Credentials")
 
 
 def _open_one_time_key(state, wrapped):
@@ -76,7 +69,7 @@ def _os_account(state):
 def login_managed_account(call):
     body = call.json_body()
     if not isinstance(body, dict):
-        return _error(400, "A managed sign-in is a JSON object")
+        return error_reply(400, "A managed sign-in is a JSON object")
     state = call.state
     with state.lock:
         account = find_account(state, body.get("email"))
@@ -94,7 +87,7 @@ def login_managed_account(call):
             try:
                 key = _open_one_time_key(state, body.get("key"))
             except ValueError:
-                return _error(400, "The one-time key does not open")
+                return error_reply(400, "The one-time key does not open")
             reply["masterPassword"] = credentials.aes_text(key, account.password.encode("utf-8"), True)
         return Reply.json(200, reply)
 
@@ -127,7 +120,7 @@ def master_password(call):
         try:
             key = _open_one_time_key(state, (call.query.get("key") or [""])[0])
         except ValueError:
-            return _error(400, "The one-time key does not open")
+            return error_reply(400, "The one-time key does not open")
         if account.managed_password is None or account.password is None:
             return Reply.json(200, {"masterPassword": ""})
         return Reply.json(200, {"masterPassword": credentials.aes_text(key, account.password.encode("utf-8"), True)})

@@ -30,7 +30,7 @@ from cryptography.hazmat.primitives import serialization
 from . import credentials, signing
 from .accounts import Account
 from .login import find_account, server_urn
-from .routing import Reply, Route
+from .routing import Reply, Route, error_reply
 
 _RSA_TEXT = re.compile(r"V2-[A-Za-z0-9+/]+={0,2}")
 
@@ -43,15 +43,8 @@ class MigrationState:
         self.consumed = []
 
 
-def _error(status, message, reason=None):
-    body = {"Message": message}
-    if reason is not None:
-        body["reason"] = reason
-    return Reply.json(status, body)
-
-
 def _refused():
-    return _error(403, "Incorrect Credentials", "Incorrect Credentials")
+    return error_reply(403, "Incorrect Credentials", "Incorrect Credentials")
 
 
 def _is_rsa_2048_text(text):
@@ -66,14 +59,14 @@ def _is_rsa_2048_text(text):
 def produce(call):
     body = call.json_body()
     if not isinstance(body, dict):
-        return _error(400, "A migration request is a JSON object")
+        return error_reply(400, "A migration request is a JSON object")
     state = call.state
     with state.lock:
         account = find_account(state, body.get("email"))
         if account is None or not _is_rsa_2048_text(body.get("loginToken")):
             return _refused()
         if account.id not in state.login.migrations:
-            return _error(400, "Account %s is not migrating" % account.email)
+            return error_reply(400, "Account %s is not migrating" % account.email)
         pid = state.records.reply_form("pid", state.records.forms["pid"][account.id])
         user = state.records.reply_form("user", state.records.forms["user"][account.id])
         blob = signing.canonical_json({"urn": account.urn, "email": account.email, "from": server_urn(state)})
@@ -101,12 +94,12 @@ def _identity_key(sid, password, salt, rounds, pid):
 def consume(call):
     body = call.json_body()
     if not isinstance(body, dict):
-        return _error(400, "A migration request is a JSON object")
+        return error_reply(400, "A migration request is a JSON object")
     state = call.state
     private = state.key.private_key
     pid, user, sid = body.get("pid"), body.get("user"), body.get("sid")
     if not all(isinstance(form, dict) for form in (pid, user, sid)) or not isinstance(body.get("blob"), dict):
-        return _error(400, "The migration needs the blob, pid, user and sid")
+        return error_reply(400, "The migration needs the blob, pid, user and sid")
     try:
         password = credentials.open_master_form(private, body.get("password") or "")
         account_password = credentials.open_master_form(private, body.get("accountPassword") or "")
@@ -118,7 +111,7 @@ def consume(call):
     salt = _record(user).get("loginSalt") or ""
     rounds = _record(user).get("loginRounds") or 0
     if not salt or not isinstance(rounds, int) or rounds <= 0:
-        return _error(400, "The user record carries no login salt and rounds")
+        return error_reply(400, "The user record carries no login salt and rounds")
     if token != credentials.login_token(password, salt, rounds) or \
             not credentials.token_hash_valid(token, urn, token_hash):
         return _refused()
@@ -134,7 +127,7 @@ def consume(call):
         return _refused()
     with state.lock:
         if find_account(state, body.get("email")) is not None:
-            return _error(409, "An account with that address exists already")
+            return error_reply(409, "An account with that address exists already")
         store = state.records
         new_pid = {"record": dict(_record(pid)), "signature": pid.get("signature", "")}
         new_pid["id"] = store.new_id("pid", new_pid)

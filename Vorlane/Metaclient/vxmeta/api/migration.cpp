@@ -6,6 +6,7 @@
 // started from, with that server's key.
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/access/server_settings.h"
+#include "vxmeta/accounts/account_transfer.h"
 #include "vxmeta/accounts/action.h"
 #include "vxmeta/accounts/login.h"
 #include "vxmeta/api/raw_vorlane.h"
@@ -16,13 +17,11 @@
 #include "vxmeta/crypto/key_wrapping.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
-#include "vxmeta/foundation/json_access.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/login_parameters.h"
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/sid.h"
-#include "vxmeta/records/user.h"
 #include "vxmeta/sync/meta_state.h"
 
 namespace VxMeta {
@@ -43,17 +42,8 @@ Json::Value produceMigrationBlob(const std::string& email, Credentials& credenti
     produce.encode("loginToken", credentials.getLoginToken(cmdsPubkey));
     produce.encode("email", email);
     Json::Value blob = produce.perform("ua/produceMigrationBlob", false, false);
-    const Json::Value& pid = asObject(jsonMember(blob, "pid"), "migrated pid");
-    const Json::Value& user = asObject(jsonMember(blob, "user"), "migrated user");
-    {
-        LockScope lock(masterMutex);
-        myPID->update(pid);
-        myUser->update(user);
-        globalState.homeServer = myUser->homeServer;
-    }
-    credentials.acquirePrivateKey();
+    takeOverAccount(blob, credentials, false);
     LockScope lock(masterMutex);
-    globalState.credentials = credentials;
     blob["sid"] = mySID->toJSONValue(true);
     return blob;
 }
