@@ -2,7 +2,8 @@
 // the account leaves produces its records, the other one opens the passwords, login token and hash
 // the client wrapped for its key, takes the account over, and the account signs in there; a
 // migration that fails after the produce step leaves the client on the server it started from, with
-// that server's key and prefix; the failure texts.
+// that server's key and prefix; the failure texts; the server switches and the small questions about
+// the account and the server in use.
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
+#include "vxmeta/records/device.h"
 #include "vxmeta/records/persists.h"
 #include "vxmeta/sync/meta_state.h"
 #include "vxmeta/accounts/service/account_service_fixture.h"
@@ -134,6 +136,43 @@ TEST_F(MigrationOnTheService, ABlankServerAndAnAccountThatNeedNotMoveFail) {
     const std::vector<std::string> expected = {"ua/getAuthorizedServer", "ua/loginParameters/"};
     EXPECT_EQ(paths(), expected);
     EXPECT_TRUE(paths("/satellite").empty());
+}
+
+TEST_F(MigrationOnTheService, ServerSwitchesAndTheQuestionsAboutAccountAndServer) {
+    nameServer("", "sat.test", service.satellite, service.satellitePublicKey);
+    nameServer("/satellite", "sat.test", service.satellite, service.satellitePublicKey);
+    EXPECT_NE(api.getAuthorizedServer("ann@sat.test").find(service.satellitePublicKey), std::string::npos);
+    EXPECT_TRUE(api.switchToDomain("ann@sat.test"));
+    EXPECT_TRUE(api.isSatellite());
+    EXPECT_EQ(selectedBase(), service.satellite);
+
+    // A domain the satellite does not know: the built-in key, and no satellite.
+    lastCheckDomain.clear();
+    EXPECT_FALSE(api.switchToDomain("other.test"));
+    EXPECT_EQ(globalState.mdsPubkey, cmdsPubkey);
+    EXPECT_FALSE(api.isSatellite());
+
+    api.switchToCentral(service.servers.at(0));
+    EXPECT_EQ(selectedBase(), service.servers.at(0));
+    EXPECT_EQ(globalState.mdsPubkey, cmdsPubkey);
+    EXPECT_EQ(myPersists->setPrefix, service.servers.at(0));
+
+    // Before a sign-in nobody owns the user record; after it the service's word counts.
+    EXPECT_FALSE(api.isAccountAllowed());
+    EXPECT_TRUE(api.isDeviceAllowed());
+    setMds(service.servers.at(0), service.servicePublicKey);
+    newAccount("bo@example.test");
+    api.login("bo@example.test", kPassword, false);
+    EXPECT_TRUE(api.isAccountAllowed());
+    EXPECT_TRUE(api.isRegistered());
+    EXPECT_EQ(api.getPassword(), kPassword);
+    {
+        LockScope lock(masterMutex);
+        myDevice->allow_access = false;
+        myUser->allow_access = false;
+    }
+    EXPECT_FALSE(api.isDeviceAllowed());
+    EXPECT_FALSE(api.isAccountAllowed());
 }
 
 } // namespace
