@@ -29,9 +29,4 @@ std::string PID::geturn() const { return urn; }
 
 bool PID::verifySignature() { return verifyTextNoExceptions(recordText, signature, pubkey); }
 
-void PID::refresh() {
-    PID fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
-}
-
 } // namespace VxMeta

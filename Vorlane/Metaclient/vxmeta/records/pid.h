@@ -29,9 +29,6 @@ public:
     std::string geturn() const override;
     // The record's own public key must verify its record text (both empty count as valid).
     [[nodiscard]] bool verifySignature() override;
-    // Fetches the record again from its path and merges it with copyUpdate when it was read; a
-    // failure of the request passes on.
-    void refresh();
 };
 
 } // namespace VxMeta
