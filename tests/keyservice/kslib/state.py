@@ -13,6 +13,7 @@ from .directory import DirectoryState
 from .login import LoginState
 from .managed import ManagedState
 from .migration import MigrationState
+from .mfa import MfaState
 from .records import RecordStore
 from .sync_state import SyncState
 
@@ -49,6 +50,7 @@ class ServiceState:
             self.directory = DirectoryState()
             self.managed = ManagedState()
             self.migration = MigrationState()
+            self.mfa = MfaState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
