@@ -23,6 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "keyservice.py")
 sys.path.insert(0, HERE)
 import keyservice  # noqa: E402 (after the path is set)
+from kslib import mfa  # noqa: E402
 
 
 def load_description(directory):
@@ -313,6 +314,50 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(self.c.api(0, "etag/0", headers={"Authorization": "V2 unknown"})[0], 200)
         self.c.admin("/reset", {})
         self.assertEqual(self.c.api(0, sid)[0], 404)
+
+    def test_totp_codes_follow_the_published_vectors(self):
+        # RFC 6238, appendix B (SHA-1 seed "12345678901234567890"): the last six digits.
+        secret = base64.b32encode(b"12345678901234567890").decode()
+        for at, code in ((59, "287082"), (1111111109, "081804"), (1234567890, "005924"), (2000000000, "279037")):
+            self.assertEqual(mfa.totp(secret, at), code)
+
+    def test_mfa_refusal_is_answered_with_the_pairing_code(self):
+        self.c.admin("/mfa/require", {"path": "ua/siteData", "action": "decrypt"})
+        self.c.admin("/mfa/policy", {"team_id": 4, "value": {"required": True, "totp": {"allowed": True}}})
+        pair = self.c.admin("/mfa/pairs", {"kind": "TOTP", "name": "phone"})[1]
+        status, _, body = self.c.api(0, "ua/siteData")
+        refusal = json.loads(body)
+        self.assertEqual((status, refusal["reason"], refusal["action"]), (403, "MFA Required", "decrypt"))
+        self.assertEqual(refusal["policy"]["kind"], "MFAPolicy")
+        self.assertEqual([p["id"] for p in refusal["pairs"]], [pair["id"]])
+        self.assertNotIn("secret", refusal["pairs"][0])
+
+        def answer(token, challenge):
+            return {"X-VX-MFA": json.dumps({"protocol": 3, "token": token, "pairId": pair["id"], "challenge": challenge})}
+        self.assertEqual(json.loads(self.c.api(0, "ua/siteData", headers=answer("000000x", refusal["challenge"]))[2])
+                         ["reason"], "MFA Token Invalid")
+        code = self.c.admin("/mfa/code", {"pairId": pair["id"]})[1]["code"]
+        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, "made up"))[0], 403)
+        status, headers, _ = self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))
+        self.assertEqual(status, 200)
+        # A challenge answered right is spent.
+        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))[0], 403)
+        stamp = json.loads(headers["X-VX-MFA-TU"])
+        passed = self.c.api(0, "ua/siteData", headers={"X-VX-MFA": json.dumps({"timestamp": stamp})})
+        self.assertEqual(passed[0], 200)
+        self.assertEqual(self.c.admin("/mfa")[1]["verified"], 1)
+
+    def test_mfa_pairs_page_and_drivers(self):
+        self.c.admin("/mfa/reject-certificate", {"associationValue": "bad-cert"})
+        cert = {"kind": "Certificate", "name": "", "enabled": True, "id": 0, "associationValue": "bad-cert"}
+        status, _, body = self.c.api(0, "mfapair/", "POST", json.dumps(cert).encode())
+        self.assertEqual((status, json.loads(body)["reason"]), (403, "MFA Certificate Invalid"))
+        cert["associationValue"] = "good-cert"
+        self.assertEqual(self.c.api(0, "mfapair/", "POST", json.dumps(cert).encode())[0], 201)
+        page = self.c.api(0, "aa/endUserLogin", "POST", b'{"op":"MFAAddTOTP"}')
+        self.assertEqual(json.loads(page[2])["url"], mfa.PAGE_BASE + "add-totp")
+        drivers = json.loads(self.c.api(0, "ua/PKCS11Drivers?platform=Linux&architecture=arm64")[2])
+        self.assertEqual([d["architecture"] for d in drivers], ["arm64"])
 
 
 class StartStopTest(unittest.TestCase):

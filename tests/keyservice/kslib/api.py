@@ -1,6 +1,6 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import accounts, directory, lists, login, memos, records, signed_values, sitedata
+from . import accounts, directory, lists, login, memos, mfa, records, signed_values, sitedata
 from .routing import Reply, Route, Router
 
 API_PREFIX = "/api/v1.0/"
@@ -47,7 +47,8 @@ ROUTES = [
     Route("GET", r"etag/(?P<id>[0-9]+)/?", etag),
     Route("GET", r"ua/siteData", site_data),
 ] + lists.API_ROUTES + memos.API_ROUTES + sitedata.API_ROUTES \
-    + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + records.API_ROUTES + signed_values.API_ROUTES
+    + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + mfa.API_ROUTES + records.API_ROUTES \
+    + signed_values.API_ROUTES
 
 ROUTER = Router(ROUTES, not_found, method_not_allowed)
 
@@ -60,5 +61,11 @@ def api_path(raw_path):
 
 
 def handle(call):
-    """The reply of a request inside the API (the call's path is the API path)."""
-    return ROUTER.dispatch(call)
+    """The reply of a request inside the API (the call's path is the API path): a request that must
+    answer for MFA first is refused until it does."""
+    refusal, headers = mfa.gate(call)
+    if refusal is not None:
+        return refusal
+    reply = ROUTER.dispatch(call)
+    reply.headers.extend(headers)
+    return reply

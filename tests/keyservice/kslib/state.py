@@ -11,6 +11,7 @@ from .faults import FaultTable
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
+from .mfa import MfaState
 from .records import RecordStore
 from .sync_state import SyncState
 
@@ -45,6 +46,7 @@ class ServiceState:
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
+            self.mfa = MfaState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
