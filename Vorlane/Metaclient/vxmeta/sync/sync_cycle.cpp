@@ -74,6 +74,21 @@ bool lockerConfigStale(const CycleRecords& records, const Etag& etag, bool full)
                                      persists.lastGroupTag != records.user->groupTag);
 }
 
+// The reconciliation pass over the global lists, under the master lock; when it changed something for
+// a logged-in user, the lists are pushed with the lock released and, with passAgain, the same pass runs
+// once more (never a third time).
+void reconcile(bool passAgain) {
+    LockScope lock(masterMutex);
+    StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
+    pass.runMaster();
+    if (!loggedIn() || !pass.isChanged()) return;
+    lock.unlock();
+    syncLists();
+    if (!passAgain) return;
+    lock.lock();
+    pass.runMaster();
+}
+
 [[noreturn]] void credentialsNoLongerMatch() {
     logout();
     VxMetaException failure(VXMECAT_HTTP, "Credentials no longer match", VXMEREASON_CREDENTIALS);
@@ -158,15 +173,7 @@ void unchangedBranch(const CycleRecords& records, const Etag& etag, const CycleT
         if (identities)
             if (const std::shared_ptr<XPID> own = searchId(*identities, pidId)) own->refresh();
     }
-    {
-        LockScope lock(masterMutex);
-        StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
-        pass.runMaster();
-        if (loggedIn() && pass.isChanged()) {
-            lock.unlock();
-            syncLists();
-        }
-    }
+    reconcile(false);
     fetchDeployments();
     checkAllSignatures();
     updateOnlineTime(false);
@@ -231,17 +238,7 @@ void syncLists() {
         }
 }
 
-void runMasterStateProcessor() {
-    LockScope lock(masterMutex);
-    StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
-    pass.runMaster();
-    if (loggedIn() && pass.isChanged()) {
-        lock.unlock();
-        syncLists();
-        lock.lock();
-        pass.runMaster();
-    }
-}
+void runMasterStateProcessor() { reconcile(true); }
 
 void vxmcRefreshLists(const std::string& since) {
     bool appsSupported = false;
