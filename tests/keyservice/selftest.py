@@ -3,8 +3,10 @@
 whose folder VX_KEYSERVICE_DIR names (the CTest fixture starts it), plus a start/stop cycle of its own."""
 
 import base64
+import http.client
 import json
 import os
+import socket
 import ssl
 import subprocess
 import sys
@@ -60,6 +62,25 @@ class Client:
     def fault(self, **spec):
         status, reply = self.admin("/fault", spec)
         assert status == 200, reply
+
+
+class KeptConnection:
+    """One HTTPS connection kept open for several requests, optionally resuming a TLS session."""
+
+    def __init__(self, client, server, session=None):
+        address = urllib.parse.urlsplit(client.d["servers"][server])
+        raw = socket.create_connection((address.hostname, address.port), timeout=10)
+        self.tls = client.context.wrap_socket(raw, server_hostname=address.hostname, session=session)
+
+    def get(self, path):
+        self.tls.sendall(("GET /api/v1.0/%s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
+        response = http.client.HTTPResponse(self.tls)
+        response.begin()
+        response.read()
+        return response.status
+
+    def close(self):
+        self.tls.close()
 
 
 def verify_v2(public_key_text, text, signature):
@@ -225,6 +246,30 @@ class ServiceTest(unittest.TestCase):
         log = self.c.admin("/log")[1]
         self.assertEqual([(e["path"], e["status"]) for e in log],
                          [("/api/v1.0/ua/siteData", 0), ("/api/v1.0/clusterInfo", 200)])
+
+    def test_log_numbers_connections_and_tells_resumed_sessions(self):
+        first = KeptConnection(self.c, 1)
+        self.assertEqual(first.get("clusterInfo"), 200)
+        self.assertEqual(first.get("etag/0"), 200)
+        second = KeptConnection(self.c, 1, session=first.tls.session)
+        self.assertEqual(second.get("clusterInfo"), 200)
+        self.assertTrue(second.tls.session_reused)
+        first.close()
+        second.close()
+        log = self.c.admin("/log")[1]
+        self.assertEqual([e["resumed"] for e in log], [False, False, True])
+        self.assertEqual(log[0]["connection"], log[1]["connection"])
+        self.assertNotEqual(log[1]["connection"], log[2]["connection"])
+        self.assertGreater(log[0]["connection"], 0)
+
+    def test_a_server_that_goes_down_ends_its_open_connections(self):
+        kept = KeptConnection(self.c, 2)
+        self.assertEqual(kept.get("clusterInfo"), 200)
+        self.c.fault(kind="down", server=2)
+        with self.assertRaises(OSError):
+            kept.get("clusterInfo")
+        kept.close()
+        self.assertEqual([e["status"] for e in self.c.admin("/log")[1]], [200])
 
     def test_bad_fault_descriptions_are_refused(self):
         for spec in ({"kind": "nonsense"}, {"kind": "status"}, {"kind": "slow"},

@@ -135,9 +135,11 @@ class ServiceState:
 
     # --- request log -------------------------------------------------------------------------
 
-    def log_request(self, server, method, path, headers, body):
+    def log_request(self, server, method, path, headers, body, connection=None):
         entry = {"server": server, "method": method, "path": path, "headers": headers,
-                 "body": body, "status": 0}
+                 "body": body, "status": 0,
+                 "connection": connection.number if connection else 0,
+                 "resumed": connection.resumed if connection else False}
         with self.lock:
             self.requests.append(entry)
             if len(self.requests) > LOG_LIMIT:
