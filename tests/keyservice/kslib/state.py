@@ -13,6 +13,7 @@ from .directory import DirectoryState
 from .login import LoginState
 from .mfa import MfaState
 from .records import RecordStore
+from .sync_state import SyncState
 
 DEFAULT_DATA_CENTER = "dc1"
 DEFAULT_POLLING_INTERVAL = 60
@@ -40,6 +41,8 @@ class ServiceState:
             self.faults.clear()
             self.requests = []
             self.records = RecordStore()
+            self.sync = SyncState()
+            self.records.on_delete = self.sync.record_deleted
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
@@ -114,7 +117,7 @@ class ServiceState:
     def tags(self):
         """The change tags the etag document reports."""
         with self.lock:
-            return {"gtag": self.site_data["gtag"], "ltag": 0, "ctag": self.ctag}
+            return {"gtag": self.site_data["gtag"], "ltag": self.sync.ltag, "ctag": self.ctag}
 
     # --- faults ------------------------------------------------------------------------------
 
