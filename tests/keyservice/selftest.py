@@ -19,7 +19,9 @@ import urllib.request
 
 from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives import padding as sympadding
 from cryptography.hazmat.primitives.asymmetric import padding
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "keyservice.py")
@@ -403,6 +405,87 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(json.loads(page[2])["url"], mfa.PAGE_BASE + "add-totp")
         drivers = json.loads(self.c.api(0, "ua/PKCS11Drivers?platform=Linux&architecture=arm64")[2])
         self.assertEqual([d["architecture"] for d in drivers], ["arm64"])
+
+
+class ManagedAndMigrationTest(unittest.TestCase):
+    """Managed, implicit and migrated accounts, wrapped for the service's key by Python itself."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+
+    def service_key(self, satellite=False):
+        text = self.c.d["satellite"]["service_public_key"] if satellite else self.c.d["service_public_key"]
+        return serialization.load_der_public_key(base64.b64decode(text[3:]))
+
+    @staticmethod
+    def rsa_text(key, text):
+        oaep = padding.OAEP(mgf=padding.MGF1(hashes.SHA1()), algorithm=hashes.SHA1(), label=None)
+        return "V2-" + base64.b64encode(key.encrypt(text.encode(), oaep)).decode()
+
+    def master_form(self, key, secret):
+        session = os.urandom(32)
+        padder = sympadding.PKCS7(128).padder()
+        plain = padder.update(secret.encode()) + padder.finalize()
+        worker = Cipher(algorithms.AES(session), modes.CBC(session[:16])).encryptor()
+        body = worker.update(plain) + worker.finalize()
+        return self.rsa_text(key, base64.b64encode(session).decode()) + "|V4-" + base64.b64encode(body).decode()
+
+    @staticmethod
+    def open_v6(key, text):
+        tag, iv, body = text.split("-")
+        worker = Cipher(algorithms.AES(key), modes.CBC(base64.b64decode(iv))).decryptor()
+        plain = worker.update(base64.b64decode(body)) + worker.finalize()
+        unpadder = sympadding.PKCS7(128).unpadder()
+        return (unpadder.update(plain) + unpadder.finalize()).decode()
+
+    def post(self, path, body, base=None):
+        status, _, text = self.c.api(0, path, method="POST", body=json.dumps(body).encode(), base=base)
+        return status, json.loads(text)
+
+    def test_managed_sign_in_hands_out_the_password_under_the_one_time_key(self):
+        self.c.admin("/accounts", {"email": "m@example.test", "password": "pw", "rounds": 10,
+                                   "managedPassword": "dir"})
+        one_time = os.urandom(32)
+        wrapped_key = self.rsa_text(self.service_key(), base64.b64encode(one_time).decode())
+        status, reply = self.post("ua/loginManagedAccount", {
+            "email": "M@example.test", "key": wrapped_key, "password": self.master_form(self.service_key(), "dir")})
+        self.assertEqual(status, 200, reply)
+        self.assertEqual((reply["email"], self.open_v6(one_time, reply["masterPassword"])), ("m@example.test", "pw"))
+        status, reply = self.post("ua/loginManagedAccount", {
+            "email": "m@example.test", "justChecking": True, "password": self.master_form(self.service_key(), "dir")})
+        self.assertEqual((status, reply), (200, {"email": "m@example.test"}))
+        status, reply = self.post("ua/loginManagedAccount", {
+            "email": "m@example.test", "key": wrapped_key, "password": self.master_form(self.service_key(), "no")})
+        self.assertEqual((status, reply["reason"]), (403, "Incorrect Credentials"))
+
+    def test_implicit_routes_need_the_operating_system_user(self):
+        self.c.admin("/accounts", {"email": "plain@example.test", "password": "pw", "rounds": 10})
+        self.assertEqual(self.c.api(0, "ua/checkWinAuth")[0], 403)
+        self.c.admin("/managed/os-user", {"email": "plain@example.test"})
+        self.assertEqual(json.loads(self.c.api(0, "ua/checkWinAuth")[2]), {"email": "plain@example.test"})
+        key = self.rsa_text(self.service_key(), base64.b64encode(os.urandom(32)).decode())
+        status, _, body = self.c.api(0, "aa/masterPassword?key=" + urllib.parse.quote(key, safe=""))
+        self.assertEqual((status, json.loads(body)), (200, {"masterPassword": ""}))   # not managed
+
+    def test_migration_steps_check_what_they_are_given(self):
+        status, account = self.c.admin("/accounts", {"email": "mv@example.test", "password": "pw", "rounds": 10})
+        token = self.rsa_text(self.service_key(), "x")   # any RSA-2048 text: the form is checked
+        self.assertEqual(self.post("ua/produceMigrationBlob", {"email": "mv@example.test", "loginToken": token})[0],
+                         400)   # not marked for migration
+        self.c.admin("/login/migration", {"email": "mv@example.test", "server": {"url": "https://x"}})
+        self.assertEqual(self.post("ua/produceMigrationBlob", {"email": "mv@example.test", "loginToken": "V2-x"})[0],
+                         403)
+        status, blob = self.post("ua/produceMigrationBlob", {"email": "mv@example.test", "loginToken": token})
+        self.assertEqual(status, 200, blob)
+        self.assertTrue(verify_v2(self.c.d["service_public_key"], blob["blob"]["text"], blob["blob"]["signature"]))
+        # The satellite takes the account only with a login token made from the password.
+        satellite = self.service_key(True)
+        body = dict(blob, sid=account["sid"], email="mv@example.test",
+                    password=self.master_form(satellite, "pw"), accountPassword=self.master_form(satellite, "pw"),
+                    loginToken=self.rsa_text(satellite, "wrong"), loginTokenHash=self.rsa_text(satellite, "x-y"))
+        status, reply = self.post("ua/consumeMigrationBlob", body, base=self.c.d["satellite"]["url"])
+        self.assertEqual((status, reply["reason"]), (403, "Incorrect Credentials"))
+        self.assertEqual(self.c.admin("/satellite/migration")[1]["consumed"], [])
 
 
 class StartStopTest(unittest.TestCase):

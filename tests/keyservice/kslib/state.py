@@ -11,8 +11,11 @@ from .faults import FaultTable
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
+from .managed import ManagedState
+from .migration import MigrationState
 from .mfa import MfaState
 from .records import RecordStore
+from .sync_state import SyncState
 
 DEFAULT_DATA_CENTER = "dc1"
 DEFAULT_POLLING_INTERVAL = 60
@@ -40,9 +43,13 @@ class ServiceState:
             self.faults.clear()
             self.requests = []
             self.records = RecordStore()
+            self.sync = SyncState()
+            self.records.on_delete = self.sync.record_deleted
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
+            self.managed = ManagedState()
+            self.migration = MigrationState()
             self.mfa = MfaState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
@@ -114,7 +121,7 @@ class ServiceState:
     def tags(self):
         """The change tags the etag document reports."""
         with self.lock:
-            return {"gtag": self.site_data["gtag"], "ltag": 0, "ctag": self.ctag}
+            return {"gtag": self.site_data["gtag"], "ltag": self.sync.ltag, "ctag": self.ctag}
 
     # --- faults ------------------------------------------------------------------------------
 
