@@ -11,6 +11,9 @@ from .faults import FaultTable
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
+from .managed import ManagedState
+from .migration import MigrationState
+from .mfa import MfaState
 from .records import RecordStore
 from .sync_state import SyncState
 from .teams import TeamState
@@ -47,6 +50,9 @@ class ServiceState:
             self.login = LoginState()
             self.directory = DirectoryState()
             self.teams = TeamState()
+            self.managed = ManagedState()
+            self.migration = MigrationState()
+            self.mfa = MfaState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
@@ -135,9 +141,11 @@ class ServiceState:
 
     # --- request log -------------------------------------------------------------------------
 
-    def log_request(self, server, method, path, headers, body):
+    def log_request(self, server, method, path, headers, body, connection=None):
         entry = {"server": server, "method": method, "path": path, "headers": headers,
-                 "body": body, "status": 0}
+                 "body": body, "status": 0,
+                 "connection": connection.number if connection else 0,
+                 "resumed": connection.resumed if connection else False}
         with self.lock:
             self.requests.append(entry)
             if len(self.requests) > LOG_LIMIT:

@@ -75,6 +75,17 @@ bool lockerConfigStale(const CycleRecords& records, const Etag& etag, bool full)
                                      persists.lastGroupTag != records.user->groupTag);
 }
 
+// The reconciliation pass over the global lists (the pass takes the master lock itself, around its
+// steps only); when it changed something for a logged-in user, the lists are pushed and, with passAgain,
+// the same pass runs once more (never a third time).
+void reconcile(bool passAgain) {
+    StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
+    pass.runMaster();
+    if (!loggedIn() || !pass.isChanged()) return;
+    syncLists();
+    if (passAgain) pass.runMaster();
+}
+
 [[noreturn]] void credentialsNoLongerMatch() {
     logout();
     VxMetaException failure(VXMECAT_HTTP, "Credentials no longer match", VXMEREASON_CREDENTIALS);
@@ -159,11 +170,7 @@ void unchangedBranch(const CycleRecords& records, const Etag& etag, const CycleT
         if (identities)
             if (const std::shared_ptr<XPID> own = searchId(*identities, pidId)) own->refresh();
     }
-    {
-        StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
-        pass.runMaster();
-        if (loggedIn() && pass.isChanged()) syncLists();
-    }
+    reconcile(false);
     fetchDeployments();
     checkAllSignatures();
     updateOnlineTime(false);
@@ -228,15 +235,7 @@ void syncLists() {
         }
 }
 
-void runMasterStateProcessor() {
-    // The pass takes the master lock itself, around its steps only.
-    StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
-    pass.runMaster();
-    if (loggedIn() && pass.isChanged()) {
-        syncLists();
-        pass.runMaster();
-    }
-}
+void runMasterStateProcessor() { reconcile(true); }
 
 void vxmcRefreshLists(const std::string& since) {
     bool appsSupported = false;
