@@ -4,6 +4,7 @@
 
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/accounts/access_changes.h"
+#include "vxmeta/accounts/asset_encryption_info.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -15,6 +16,12 @@
 #include "vxmeta/records/pid.h"
 
 namespace VxMeta {
+
+void askForAsset(const std::string& keyReference) {
+    (void)extractAssetInfo(keyReference);
+    LockScope sync(syncMutex);
+    checkAllAccess(true, true);
+}
 
 void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::string& answer) {
     LockScope sync(syncMutex);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 
 namespace VxMeta {
 
+class Asset;
 class TeamData;
 
 class RawVorlane {
@@ -90,6 +92,13 @@ public:
     std::string getPassword();
     // Whether the service has numbered the PID.
     bool isRegistered();
+
+    // --- managed keys (managed_keys.cpp) ----------------------------------------------------------
+    // A new key of the kind made through a manager (SingleAssetManager::createKind).
+    std::shared_ptr<Asset> createAsset(const std::string& kind, const std::string& name, const std::string& cookie);
+    // The key a reference names, loaded through a manager (partialFetch): the dataset's record when
+    // the dataset holds it, else the service's.
+    std::shared_ptr<Asset> getAsset(const std::string& keyReference, bool localOnly, bool askOnNoRight);
 
     std::string givenDeviceName;
     std::string givenDeviceGuid;
