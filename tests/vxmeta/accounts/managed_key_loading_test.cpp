@@ -389,6 +389,44 @@ TEST_F(ManagedKeys, TheRevisionsChosenAreAllowedAddressedToTheUserAndTheNewestFi
     EXPECT_EQ(manager.getKey(3), second3);
 }
 
+TEST_F(ManagedKeys, TheOwnerAnswersARequestOfTheLoadedKeyWithANewRight) {
+    heldKey(VxMetaTest::ownUrn);
+    SingleAssetManager manager;
+    manager.fullFetch(kUrn);
+    std::shared_ptr<AssetRequest> request;
+    {
+        LockScope lock(masterMutex);
+        request = (*manager.requests)[0];
+        request->participant = "urn:vx:user/asking";
+    }
+    auto foreign = std::make_shared<AssetRequest>();
+    foreign->asset = "file-key-2";
+    EXPECT_EQ(failureOf([&] { manager.respondToRequest(foreign, "allow"); }).message,
+              "Can't respond to request - asset doesn't match");
+
+    manager.respondToRequest(request, "allow");
+    LockScope lock(masterMutex);
+    EXPECT_EQ(request->status, "answered");
+    ASSERT_EQ(manager.rights->size(), 2u);
+    EXPECT_EQ(manager.rights->back()->participant, "urn:vx:user/asking");
+    EXPECT_EQ(manager.rights->back()->access, "allow");
+    EXPECT_EQ(myRights->back(), manager.rights->back());
+    EXPECT_TRUE(manager.requests->empty());
+    EXPECT_TRUE(myRequests->empty());
+}
+
+TEST_F(ManagedKeys, OnlyTheOwnerAnswersRequests) {
+    heldKey(kOther);
+    SingleAssetManager manager;
+    manager.partialFetch(kUrn, true, false);
+    auto request = std::make_shared<AssetRequest>();
+    request->asset = kUrn;
+    const VxMetaException failure = failureOf([&] { manager.respondToRequest(request, "allow"); });
+    EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
+    EXPECT_EQ(failure.message, "You are not the owner");
+    EXPECT_EQ(request->status, "");
+}
+
 TEST_F(ManagedKeys, TheUsersContingencyMasterKeyIsFoundByTeamInAnyCaseAndExactRecipient) {
     auto wrongRecipient = std::make_shared<ContingencyMasterKey>();
     wrongRecipient->ca = "urn:vx:team/alpha";

@@ -73,6 +73,13 @@ public:
     void fullFetch(const std::string& keyReference);
     // Files an access request for the key (askForAsset of access_requests.h).
     void askForAsset(const std::string& keyReference);
+    // Under the sync lock, for the owner of the loaded key (else VXMECAT_INTERNAL "You are not the
+    // owner") and a request of that key (else VXMECAT_INTERNAL "Can't respond to request - asset
+    // doesn't match"): the request is "answered"; a right the requester holds takes the answer as
+    // its access, a requester without one gets a new right (mirrored into myRights); examineState
+    // sends it and the keys the pass gives; a request answered by a new right leaves the lists.
+    // (access_requests.cpp)
+    void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::string& answer);
 
     // --- key material (key_material.cpp) ---------------------------------------------------------
     // The plain key material (base64 text) of the revision a key reference names, for decryption:
