@@ -87,7 +87,8 @@ void fillDataset() {
     asset->urn = assetUrn;
     asset->owner = VxMetaTest::ownUrn;
     asset->name = "Key";
-    asset->compatibility = "Optional";
+    // What the restore's pass derives again: no feature of the dataset applies here.
+    asset->compatibility = "Fully Compatible";
     myAssets->push_back(asset);
     auto right = std::make_shared<AssetRight>();
     right->asset = assetUrn;
@@ -263,7 +264,7 @@ TEST_F(PersistedStore, RoundTripOverEveryRecordKind) {
         LockScope lock(masterMutex);
         ASSERT_EQ(myAssets->size(), 1u);
         EXPECT_EQ((*myAssets)[0]->urn, assetUrn);
-        EXPECT_EQ((*myAssets)[0]->compatibility, "Optional");
+        EXPECT_EQ((*myAssets)[0]->compatibility, "Fully Compatible");
         EXPECT_FALSE((*myAssets)[0]->localDirty);
         EXPECT_EQ(mySID->prikey, "V1-secret");
         EXPECT_EQ(myPersists->pollingInterval, 90);
@@ -429,6 +430,7 @@ TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) 
     Asset asset;
     asset.urn = "urn:vx:asset/new";
     asset.owner = VxMetaTest::ownUrn;
+    asset.compatibility = "Fully Compatible";
     const std::string value = asset.toJSON(false);
     restoreAll(pythonStore({{"asset-urn:vx:asset,old", value}, {"toopherpair-x", "{}"}, {"unknown-x", "{}"}}));
     {
