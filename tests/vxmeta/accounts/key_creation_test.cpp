@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/failure_of.h"
 #include "../comm/fake_transport.h"
 #include "vxmeta/accounts/asset_creation.h"
 #include "vxmeta/accounts/asset_features.h"
+#include "vxmeta/accounts/personal_key.h"
 #include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -26,21 +28,11 @@
 #include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;
+using VxMeta::testing::thrownBy;
 using VxMeta::testing::FakeReply;
 using VxMeta::testing::FakeTransport;
 
 namespace {
-
-template <typename Call>
-VxMetaException failureOf(Call&& call) {
-    try {
-        call();
-    } catch (const VxMetaException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no failure";
-    return VxMetaException("", "");
-}
 
 class KeyCreation : public VxMeta::testing::PipelineTest {
 protected:
@@ -96,13 +88,13 @@ TEST_F(KeyCreation, WithoutThePolicysPermissionOnlyThePersonalKeyMayBeMade) {
     EXPECT_NO_THROW(verifyCanCreateAsset("priv"));
     for (const char* kind : {"@adhoc", "@securechat", "file", "Priv"}) {
         SCOPED_TRACE(kind);
-        const VxMetaException failure = failureOf([&] { verifyCanCreateAsset(kind); });
+        const VxMetaException failure = thrownBy([&] { verifyCanCreateAsset(kind); });
         EXPECT_EQ(failure.category, VXMECAT_POLICY_VIOLATION);
         EXPECT_EQ(failure.message, "Policy prohibits making new Orvanels.");
     }
     SingleAssetManager manager;
-    EXPECT_EQ(failureOf([&] { manager.createAsset("one use"); }).category, VXMECAT_POLICY_VIOLATION);
-    EXPECT_EQ(failureOf([&] { addAsset("x", "file", ""); }).category, VXMECAT_POLICY_VIOLATION);
+    EXPECT_EQ(thrownBy([&] { manager.createAsset("one use"); }).category, VXMECAT_POLICY_VIOLATION);
+    EXPECT_EQ(thrownBy([&] { addAsset("x", "file", ""); }).category, VXMECAT_POLICY_VIOLATION);
     EXPECT_TRUE(sent().empty());
     LockScope lock(masterMutex);
     EXPECT_TRUE(myAssets->empty());
@@ -111,7 +103,7 @@ TEST_F(KeyCreation, WithoutThePolicysPermissionOnlyThePersonalKeyMayBeMade) {
 
 TEST_F(KeyCreation, AKeyThatWouldLackItsRevisionIsNotSentWithoutThePersonalKey) {
     SingleAssetManager manager;
-    const VxMetaException failure = failureOf([&] { manager.createAsset("Plans"); });
+    const VxMetaException failure = thrownBy([&] { manager.createAsset("Plans"); });
     EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
     EXPECT_EQ(failure.message, "Unable to encrypt asset key - priv key is unknown - sync required");
     EXPECT_TRUE(sent().empty());
@@ -146,10 +138,54 @@ TEST_F(KeyCreation, AddingAKeyToTheDatasetSendsNothing) {
     EXPECT_EQ(asset->urn, "priv--urn:vx:user,own");
     EXPECT_EQ(asset->homeServer, "home-1");
     EXPECT_TRUE(sent().empty());
-    EXPECT_EQ(findOrAddAsset("other", "priv", ""), asset);
+    {
+        LockScope lock(masterMutex);
+        asset->owner = "urn:vx:user/other";
+    }
+    EXPECT_EQ(findOrAddAsset("other", "priv", ""), asset) << "whoever owns it";
     LockScope lock(masterMutex);
     EXPECT_EQ(myAssets->size(), 1u);
     EXPECT_EQ(myKeys->size(), 1u);
+}
+
+TEST_F(KeyCreation, ThePersonalKeyIsMadeForAVerifiedUserWithoutOneOfTheirOwn) {
+    auto foreign = std::make_shared<Asset>();
+    foreign->urn = "priv--urn:vx:user,other";
+    foreign->owner = "urn:vx:user/other";
+    foreign->object_kind = "priv";
+    {
+        LockScope lock(masterMutex);
+        myAssets->push_back(foreign);
+        myUser->authenticated = false;
+    }
+    checkForSpecialAssets();
+    EXPECT_TRUE(sent().empty()) << "an unverified user gets none";
+    {
+        LockScope lock(masterMutex);
+        myUser->authenticated = true;
+    }
+    checkForSpecialAssets();
+    LockScope lock(masterMutex);
+    ASSERT_EQ(myAssets->size(), 2u);
+    EXPECT_EQ(myAssets->back()->urn, "priv--urn:vx:user,own");
+    EXPECT_EQ(myAssets->back()->name, "Personal Orvanel");
+    ASSERT_TRUE(globalState.personalKey);
+    EXPECT_EQ(globalState.personalKey->asset, "priv--urn:vx:user,own");
+    EXPECT_EQ(globalState.personalKey->id, 900);
+}
+
+TEST_F(KeyCreation, TheChatQueryAsksForChangesOnlyWithATime) {
+    getMySecureChats("");
+    getMySecureChats("2026-01-02 03:04");
+    getMyAdhocAssets();
+    std::vector<std::string> paths;
+    for (const CommIO& io : FakeTransport::exchanges()) {
+        const std::string path = io.url.substr(io.url.find("/api/v1.0/") + 10);
+        if (path != "etag/0") paths.push_back(path);
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"asset/?kindprefix=%40securechat",
+                                               "asset/?kindprefix=%40securechat&since=2026-01-02+03%3A04",
+                                               "asset/?kindprefix=%40adhoc"}));
 }
 
 class KeyFeatures : public KeyCreation {
@@ -167,14 +203,14 @@ protected:
 
 TEST_F(KeyFeatures, TheChecksRunInOrderNameOwnerCompatibility) {
     ownKey("urn:vx:user/other");
-    VxMetaException failure = failureOf([] { setAssetFeature("file-1", "Watermark", "all", "Bogus", "v"); });
+    VxMetaException failure = thrownBy([] { setAssetFeature("file-1", "Watermark", "all", "Bogus", "v"); });
     EXPECT_EQ(failure.category, VXMECAT_CLIENT);
     EXPECT_EQ(failure.message, "Cannot manage unknown feature: Watermark");
-    failure = failureOf([] { setAssetFeature("file-1", "Deleted Lockers", "all", "Bogus", "v"); });
+    failure = thrownBy([] { setAssetFeature("file-1", "Deleted Lockers", "all", "Bogus", "v"); });
     EXPECT_EQ(failure.message, "Cannot manage asset - must be owner.");
-    failure = failureOf([] { delAssetFeature("file-1", "Deleted Lockers", "all"); });
+    failure = thrownBy([] { delAssetFeature("file-1", "Deleted Lockers", "all"); });
     EXPECT_EQ(failure.message, "Cannot manage asset - must be owner.");
-    failure = failureOf([] { setAssetFeature("file-9", "Deleted Lockers", "all", "Bogus", "v"); });
+    failure = thrownBy([] { setAssetFeature("file-9", "Deleted Lockers", "all", "Bogus", "v"); });
     EXPECT_EQ(failure.message, "Illegal value for compatibility: Bogus");
     EXPECT_TRUE(sent().empty());
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/failure_of.h"
 #include "../comm/fake_transport.h"
 #include "vxmeta/accounts/asset_encryption_info.h"
 #include "vxmeta/accounts/key_material.h"
@@ -27,21 +28,11 @@
 #include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;
+using VxMeta::testing::thrownBy;
 using VxMeta::testing::FakeReply;
 using VxMeta::testing::FakeTransport;
 
 namespace {
-
-template <typename Call>
-VxMetaException failureOf(Call&& call) {
-    try {
-        call();
-    } catch (const VxMetaException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no failure";
-    return VxMetaException("", "");
-}
 
 struct ReferenceCase {
     const char* reference;
@@ -96,7 +87,7 @@ TEST(ExtractAssetInfo, DamagedMetadataIsAnInternalFailureNeverAJsonException) {
     };
     for (const char* text : damaged) {
         SCOPED_TRACE(text);
-        const VxMetaException failure = failureOf([&] { extractAssetInfo(text); });
+        const VxMetaException failure = thrownBy([&] { extractAssetInfo(text); });
         EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
         EXPECT_EQ(failure.message, "Invalid or unknown file metadata format");
     }
@@ -205,7 +196,7 @@ TEST_F(ManagedKeys, ALocalOnlyLoadOfAnUnknownKeyFailsAndLeavesTheManagerEmpty) {
     heldKey(kOther);
     SingleAssetManager manager;
     manager.partialFetch(kUrn, true, false);
-    const VxMetaException failure = failureOf([&] { manager.partialFetch("file-key-9:1", true, false); });
+    const VxMetaException failure = thrownBy([&] { manager.partialFetch("file-key-9:1", true, false); });
     EXPECT_EQ(failure.category, VXMECAT_NOTFOUND);
     EXPECT_EQ(failure.message, "Local copy of requested asset not found");
     EXPECT_EQ(manager.getURN(), "");
@@ -234,7 +225,7 @@ TEST_F(ManagedKeys, TheOwnersLoadAddsTheRequestsOnceAndRefusesAnotherOwner) {
         (*myAssets)[0]->owner = kOther;
     }
     SingleAssetManager other;
-    const VxMetaException failure = failureOf([&] { other.fullFetch(kUrn); });
+    const VxMetaException failure = thrownBy([&] { other.fullFetch(kUrn); });
     EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
     EXPECT_EQ(failure.message, "You are not the owner");
 
@@ -243,7 +234,7 @@ TEST_F(ManagedKeys, TheOwnersLoadAddsTheRequestsOnceAndRefusesAnotherOwner) {
         return FakeReply(200, R"({"record":{"urn":"file-key-7","owner":"urn:vx:user/other"},"id":4})");
     });
     SingleAssetManager fetched;
-    const VxMetaException remote = failureOf([&] { fetched.fullFetch("file-key-7"); });
+    const VxMetaException remote = thrownBy([&] { fetched.fullFetch("file-key-7"); });
     EXPECT_EQ(remote.message, "You are not the owner");
     EXPECT_EQ(requested(), (std::vector<std::string>{"asset?urn=file-key-7"}));
 }
@@ -268,7 +259,7 @@ TEST_F(ManagedKeys, AKeyFromTheServiceIsLoadedWithItsListsByAssetUrn) {
 TEST_F(ManagedKeys, ARefusalNoRightIsThrownAfterTheAccessRequest) {
     FakeTransport::answerAll(FakeReply(403, R"({"Message":"not yours","reason":"No Right"})"));
     SingleAssetManager manager;
-    const VxMetaException refused = failureOf([&] { manager.partialFetch("file-key-3:1", false, true); });
+    const VxMetaException refused = thrownBy([&] { manager.partialFetch("file-key-3:1", false, true); });
     EXPECT_EQ(refused.httpStatus, 403);
     EXPECT_EQ(refused.reason, VXMEREASON_NO_RIGHT);
     EXPECT_EQ(requested(), (std::vector<std::string>{"asset?urn=file-key-3"}));
@@ -278,7 +269,7 @@ TEST_F(ManagedKeys, DecryptionNeedsAKeySequenceBeforeAnyRequest) {
     for (const char* reference : {"file-key-3", "file-key-3:0", "file-key-3:-1", R"({"assets":[{"file-key-3":"K"}]})"}) {
         SCOPED_TRACE(reference);
         SingleAssetManager manager;
-        const VxMetaException failure = failureOf([&] { manager.getDecryptionKeyMaterial(reference, false); });
+        const VxMetaException failure = thrownBy([&] { manager.getDecryptionKeyMaterial(reference, false); });
         EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
         EXPECT_EQ(failure.message, "Invalid or missing key sequence number");
     }
@@ -294,7 +285,7 @@ TEST_F(ManagedKeys, ARefusalWithoutContingencyMasterKeysIsRethrownAfterTheLog) {
     FakeTransport::answerAll(FakeReply(403, R"({"Message":"not yours","reason":"No Right"})"));
     VxMeta::testing::LogCapture log(1);
     SingleAssetManager manager;
-    const VxMetaException refused = failureOf([&] { manager.getDecryptionKeyMaterial("file-key-3:2", false); });
+    const VxMetaException refused = thrownBy([&] { manager.getDecryptionKeyMaterial("file-key-3:2", false); });
     EXPECT_EQ(refused.httpStatus, 403);
     EXPECT_EQ(refused.reason, VXMEREASON_NO_RIGHT);
     EXPECT_TRUE(log.contains("getDecryptionKeyMaterial failed for urn file-key-3 - not yours"));
@@ -327,7 +318,7 @@ TEST_F(ManagedKeys, TheGatesRefuseByUpgradeLevelWithTheirTextsAndRaiseTheUpgrade
             if (level <= g.allowed) {
                 EXPECT_NO_THROW(g.gate(asset));
             } else {
-                const VxMetaException failure = failureOf([&] { g.gate(asset); });
+                const VxMetaException failure = thrownBy([&] { g.gate(asset); });
                 EXPECT_EQ(failure.category, VXMECAT_UPGRADE);
                 EXPECT_EQ(failure.message, *g.message);
             }
@@ -346,7 +337,7 @@ TEST_F(ManagedKeys, ThePolicyMayForbidEncryption) {
     auto asset = std::make_shared<Asset>();
     asset->name = "Plans";
     asset->canEncrypt = false;
-    const VxMetaException failure = failureOf([&] { wantToEncryptUsingAsset(asset); });
+    const VxMetaException failure = thrownBy([&] { wantToEncryptUsingAsset(asset); });
     EXPECT_EQ(failure.category, VXMECAT_POLICY_VIOLATION);
     EXPECT_EQ(failure.message, "Policy forbids encryption with Orvanel 'Plans'");
     EXPECT_NO_THROW(wantToDecryptUsingAsset(asset));
@@ -401,7 +392,7 @@ TEST_F(ManagedKeys, TheOwnerAnswersARequestOfTheLoadedKeyWithANewRight) {
     }
     auto foreign = std::make_shared<AssetRequest>();
     foreign->asset = "file-key-2";
-    EXPECT_EQ(failureOf([&] { manager.respondToRequest(foreign, "allow"); }).message,
+    EXPECT_EQ(thrownBy([&] { manager.respondToRequest(foreign, "allow"); }).message,
               "Can't respond to request - asset doesn't match");
 
     // A sent record reads back what it sent.
@@ -425,7 +416,7 @@ TEST_F(ManagedKeys, OnlyTheOwnerAnswersRequests) {
     manager.partialFetch(kUrn, true, false);
     auto request = std::make_shared<AssetRequest>();
     request->asset = kUrn;
-    const VxMetaException failure = failureOf([&] { manager.respondToRequest(request, "allow"); });
+    const VxMetaException failure = thrownBy([&] { manager.respondToRequest(request, "allow"); });
     EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
     EXPECT_EQ(failure.message, "You are not the owner");
     EXPECT_EQ(request->status, "");

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/failure_of.h"
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/accounts/asset_features.h"
@@ -35,6 +36,7 @@
 #include "vxmeta/sync/sync_cycle.h"
 
 using namespace VxMeta;
+using VxMeta::testing::thrownBy;
 
 namespace {
 
@@ -165,17 +167,6 @@ protected:
     }
 };
 
-template <typename Call>
-VxMetaException failureOf(Call&& call) {
-    try {
-        call();
-    } catch (const VxMetaException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no failure";
-    return VxMetaException("", "");
-}
-
 TEST_F(ManagedKeysOnTheService, ArchiveKeyMetadataBecomesTheSameKeyMaterialForEveryoneWhoMayUseTheKey) {
     const Json::Value a = person("a@example.test");
     const Json::Value b = person("b@example.test");
@@ -233,7 +224,7 @@ TEST_F(ManagedKeysOnTheService, ArchiveKeyMetadataBecomesTheSameKeyMaterialForEv
     // C may not use the key: the service's refusal reaches the caller.
     signInAs(c, false);
     SingleAssetManager refused;
-    const VxMetaException failure = failureOf([&] { refused.getDecryptionKeyMaterial(metadata, false); });
+    const VxMetaException failure = thrownBy([&] { refused.getDecryptionKeyMaterial(metadata, false); });
     EXPECT_EQ(failure.httpStatus, 403);
     EXPECT_EQ(failure.reason, VXMEREASON_NO_RIGHT);
     EXPECT_EQ(requestsTo("GET asset?urn="), 2u);
@@ -282,7 +273,7 @@ TEST_F(ManagedKeysOnTheService, TheContingencyKeyOfAPersonalKeyIsItsOwnMaterial)
 
     // Without the master key the service refuses the contingency key too.
     signInAs(a, false);
-    const VxMetaException failure = failureOf([&] { getContingencyKey(urn + ":1", false); });
+    const VxMetaException failure = thrownBy([&] { getContingencyKey(urn + ":1", false); });
     EXPECT_EQ(failure.httpStatus, 403);
     EXPECT_EQ(failure.reason, VXMEREASON_NO_RIGHT);
 }
