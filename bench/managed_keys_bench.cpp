@@ -20,6 +20,7 @@
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/crypto/rsa_keys.h"
 #include "vxmeta/foundation/clock.h"
+#include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
 #include "vxmeta/records/asset.h"
