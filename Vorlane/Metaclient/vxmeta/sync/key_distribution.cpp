@@ -254,7 +254,7 @@ std::shared_ptr<XPID> StateProcessor::forwardedIdentity(const std::string& parti
     if (earlier != lookedUp.end()) return earlier->second;
     // Under the master lock the look-up answers from the dataset and its cache only.
     if (std::shared_ptr<XPID> known = userLookupUrn(participant)) return known;
-    if (std::find(lookUps.begin(), lookUps.end(), participant) == lookUps.end()) lookUps.push_back(participant);
+    if (lookUpsNoted.insert(participant).second) lookUps.push_back(participant);
     return nullptr;
 }
 
@@ -273,6 +273,7 @@ bool StateProcessor::lookUpNotedParticipants() {
         asked = true;
     }
     lookUps.clear();
+    lookUpsNoted.clear();
     return asked;
 }
 
