@@ -197,6 +197,8 @@ void StateProcessor::indexOwnKeys() {
     ownKeys.clear();
     ownKeyRanges.clear();
     std::vector<std::pair<const Asset*, std::shared_ptr<AssetKey>>> found;
+    found.reserve(ownEncryptable.size());
+    ownKeyRanges.reserve(ownEncryptable.size());
     for (const std::shared_ptr<AssetKey>& key : *keys) {
         if (!key || key->participant != ownerUrn || !(key->allowed || key->id == 0)) continue;
         if (const std::shared_ptr<Asset> asset = ownEncryptable.find(key->asset)) {

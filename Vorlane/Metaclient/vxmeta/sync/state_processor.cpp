@@ -240,8 +240,9 @@ void StateProcessor::examineTeamPubKey() {
 
 void StateProcessor::examineFeatures() {
     const int32_t permissions = globalState.satellitePolicy.skey_flag;
-    ownEncryptable.clear();
+    ownEncryptable = URNMap<Asset>();
     if (!assets) return;
+    ownEncryptable.reserve(assets->size());
     int32_t highest = 0;
     for (const std::shared_ptr<Asset>& asset : *assets)
         if (asset) asset->upgradeLevel = 0;
