@@ -149,7 +149,7 @@ void BM_IndexListsReference(benchmark::State& state) {
         URNMap<Asset> assets(myAssets, false);
         URNMap<AssetRight> rights(myRights, false);
         URNMap<AssetKey> keys(myKeys, false);
-        benchmark::DoNotOptimize(keys.map.size() + rights.map.size() + assets.map.size());
+        benchmark::DoNotOptimize(keys.size() + rights.size() + assets.size());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }

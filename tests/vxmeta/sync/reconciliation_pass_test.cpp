@@ -13,6 +13,7 @@
 #include <openssl/rsa.h>
 
 #include "pass_fixture.h"
+#include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/crypto/rsa_encryption.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/foundation/constants.h"
@@ -256,6 +257,28 @@ TEST_F(ReconciliationPass, WithoutAUserTheRefusalWaitsForALaterPass) {
     LockScope lock(masterMutex);
     EXPECT_EQ(myRequests->size(), 1u);
     EXPECT_TRUE(myRights->empty());
+}
+
+TEST_F(ReconciliationPass, TheSingleKeyManagersPassRefusesOnceItHasReleasedTheLock) {
+    signIn();
+    const auto going = asset("urn:asset/going", kMe);
+    going->delete_by = "2030-01-01";
+    const auto refused = request(going->urn, kOther);
+    SingleAssetManager manager;
+    {
+        LockScope lock(masterMutex);
+        myAssets->assign({going});
+        myRequests->assign({refused});
+        manager.asset = going;
+        manager.assets->assign({going});
+    }
+    manager.examineState();
+    EXPECT_EQ(refused->status, "answered");
+    LockScope lock(masterMutex);
+    EXPECT_TRUE(myRequests->empty());
+    ASSERT_EQ(myRights->size(), 1u);
+    EXPECT_EQ(myRights->front()->participant, kOther);
+    EXPECT_EQ(myRights->front()->access, "deny");
 }
 
 TEST_F(ReconciliationPass, TheUsersTeamComesFromTheUserRecordElseFromAFullMembership) {

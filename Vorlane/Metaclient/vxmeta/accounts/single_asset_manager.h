@@ -56,7 +56,8 @@ public:
     std::string getKind() const;
     std::string getURN() const;
 
-    // Sends the changed records, reconciles the lists (the per-key pass), and sends what the pass changed.
+    // Sends the changed records, reconciles the lists (the per-key pass), answers "deny" to the requests
+    // the pass refused, and sends what the pass changed. The caller does not hold the master lock.
     void examineState();
 
     // --- loading (asset_loading.cpp) -------------------------------------------------------------

@@ -197,6 +197,8 @@ void StateProcessor::indexOwnKeys() {
     ownKeys.clear();
     ownKeyRanges.clear();
     std::vector<std::pair<const Asset*, std::shared_ptr<AssetKey>>> found;
+    found.reserve(ownEncryptable.size());
+    ownKeyRanges.reserve(ownEncryptable.size());
     for (const std::shared_ptr<AssetKey>& key : *keys) {
         if (!key || key->participant != ownerUrn || !(key->allowed || key->id == 0)) continue;
         if (const std::shared_ptr<Asset> asset = ownEncryptable.find(key->asset)) {
@@ -254,7 +256,7 @@ std::shared_ptr<XPID> StateProcessor::forwardedIdentity(const std::string& parti
     if (earlier != lookedUp.end()) return earlier->second;
     // Under the master lock the look-up answers from the dataset and its cache only.
     if (std::shared_ptr<XPID> known = userLookupUrn(participant)) return known;
-    if (std::find(lookUps.begin(), lookUps.end(), participant) == lookUps.end()) lookUps.push_back(participant);
+    if (lookUpsNoted.insert(participant).second) lookUps.push_back(participant);
     return nullptr;
 }
 
@@ -273,6 +275,7 @@ bool StateProcessor::lookUpNotedParticipants() {
         asked = true;
     }
     lookUps.clear();
+    lookUpsNoted.clear();
     return asked;
 }
 

@@ -1,6 +1,7 @@
 #include "vxmeta/sync/state_processor.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/access/monitored_safe_string.h"
@@ -100,6 +101,7 @@ void StateProcessor::runMaster() {
             LockScope lock(masterMutex);
             indexLists();
             lookUps.clear();
+            lookUpsNoted.clear();
             examineAppData();
             examineCA();
             examineTeamGroup();
@@ -127,15 +129,17 @@ void StateProcessor::answerRefusedRequests() {
     if (!loggedIn()) return;
     const std::vector<std::shared_ptr<AssetRequest>> answering = std::move(refused);
     refused.clear();
-    for (const std::shared_ptr<AssetRequest>& request : answering) {
-        bool held = false;
-        {
-            LockScope lock(masterMutex);
-            held = myRequests && std::find(myRequests->begin(), myRequests->end(), request) != myRequests->end();
-        }
-        // A request answered or dropped since the pass saw it is left alone.
-        if (held) respondToRequest(request, "deny");
+    refusedSet.clear();
+    // A request answered or dropped since the pass saw it is left alone. The caller holds the sync
+    // lock, so only these answers change the list meanwhile, each removing its own request.
+    std::unordered_set<const AssetRequest*> held;
+    {
+        LockScope lock(masterMutex);
+        if (myRequests)
+            for (const std::shared_ptr<AssetRequest>& request : *myRequests) held.insert(request.get());
     }
+    for (const std::shared_ptr<AssetRequest>& request : answering)
+        if (held.count(request.get()) != 0) respondToRequest(request, "deny");
 }
 
 void StateProcessor::examineAppData() {
@@ -236,8 +240,9 @@ void StateProcessor::examineTeamPubKey() {
 
 void StateProcessor::examineFeatures() {
     const int32_t permissions = globalState.satellitePolicy.skey_flag;
-    ownEncryptable.map.clear();
+    ownEncryptable = URNMap<Asset>();
     if (!assets) return;
+    ownEncryptable.reserve(assets->size());
     int32_t highest = 0;
     for (const std::shared_ptr<Asset>& asset : *assets)
         if (asset) asset->upgradeLevel = 0;
@@ -309,7 +314,7 @@ void StateProcessor::examineRequest(const std::shared_ptr<AssetRequest>& request
         request->status = "pending";
     } else if (!asset->delete_by.empty()) {
         // The key is being deleted: the request is refused once the pass is over.
-        if (std::find(refused.begin(), refused.end(), request) == refused.end()) refused.push_back(request);
+        if (refusedSet.insert(request.get()).second) refused.push_back(request);
         changed = true;
     } else {
         toNotify->push_back(request);

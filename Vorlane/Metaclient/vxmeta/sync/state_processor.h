@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "vxmeta/records/vx_metadata.h"
@@ -116,8 +117,10 @@ private:
     // Participants looked up without the lock (null: none found), and those still to look up.
     std::unordered_map<std::string, std::shared_ptr<XPID>> lookedUp;
     std::vector<std::string> lookUps;
+    std::unordered_set<std::string> lookUpsNoted;
     // Requests refused by the pass, answered after it.
     std::vector<std::shared_ptr<AssetRequest>> refused;
+    std::unordered_set<const AssetRequest*> refusedSet;
 };
 
 } // namespace VxMeta
