@@ -20,6 +20,7 @@
 #include "vxmeta/accounts/key_material.h"
 #include "vxmeta/accounts/login.h"
 #include "vxmeta/accounts/single_asset_manager.h"
+#include "vxmeta/api/raw_vorlane.h"
 #include "vxmeta/comm/last_check_domain.h"
 #include "vxmeta/comm/service/key_service.h"
 #include "vxmeta/foundation/constants.h"
@@ -299,12 +300,21 @@ TEST_F(ManagedKeysOnTheService, ThePersonalKeyIsMadeOncePerAccount) {
     EXPECT_EQ(requestsTo("POST asset/"), 1u);
 
     // Keys made now are wrapped under it too.
-    SingleAssetManager made;
-    made.createKind("file", "Report", "cookie-1");
-    EXPECT_EQ(made.getURN(), "file-cookie-1-" + urnsafe(a["urn"].asString()));
-    const std::vector<Json::Value> revisions = stored("assetkey", "asset", made.getURN());
+    RawVorlane api;
+    const std::shared_ptr<Asset> made = api.createAsset("file", "Report", "cookie-1");
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->urn, "file-cookie-1-" + urnsafe(a["urn"].asString()));
+    const std::vector<Json::Value> revisions = stored("assetkey", "asset", made->urn);
     ASSERT_EQ(revisions.size(), 1u);
     EXPECT_EQ(revisions[0]["record"]["ckeymaterial"].asString().compare(0, 5, "V3-1-"), 0);
+    EXPECT_EQ(api.getAsset(made->urn + ":1", true, false), made) << "the dataset's own record";
+
+    // Another device loads it from the service.
+    signInAs(a, false);
+    const std::shared_ptr<Asset> loaded = api.getAsset(made->urn, false, false);
+    ASSERT_TRUE(loaded);
+    EXPECT_NE(loaded, made);
+    EXPECT_EQ(loaded->name, "Report");
 }
 
 TEST_F(ManagedKeysOnTheService, FeaturesAreSetChangedAndDeletedOnTheService) {
