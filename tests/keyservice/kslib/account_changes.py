@@ -1,9 +1,9 @@
 """Accounts made and changed by clients, and the device-based password recovery (below "/api/v1.0/"):
 
   POST ua/createAccount/      a new account from the client's own key material: "pid", "sid", "user"
-                              (server forms; the PID signed with its own key), "loginToken" (wrapped
-                              for the service's key), "loginTokenHash" (checked against the PID's
-                              URN), "device" (its record; it keeps "recovery_code"), "deviceName" or
+                              (server forms; the PID signed with its own key), "loginToken" and
+                              "loginTokenHash" (both wrapped for the service's key; the hash is
+                              checked against the PID's URN), "device" (its record; it keeps "recovery_code"), "deviceName" or
                               "deviceId", "appName", "appVersion", "platform". Answers "pid", "sid",
                               "user", "device". An address already in use is refused (409).
   POST aa/changePassword/     (access token) new "sid" and "user" (salt, rounds, locator), login token
@@ -99,12 +99,15 @@ def _signed_by_own_key(pid):
         signing.verify_text(pubkey, signing.canonical_json(record), signature)
 
 
-def _open_token(call, body):
-    """The raw login token of a body, or None when it does not open with the service's key."""
+def _open_token(call, body, urn):
+    """The raw login token of a body whose token and token hash (both wrapped for the service's key)
+    open and agree for the URN; None otherwise."""
     try:
-        return credentials.open_rsa_text(call.state.key.private_key, body.get("loginToken") or "")
+        token = credentials.open_rsa_text(call.state.key.private_key, body.get("loginToken") or "")
+        token_hash = credentials.open_rsa_text(call.state.key.private_key, body.get("loginTokenHash") or "")
     except ValueError:
         return None
+    return token if credentials.token_hash_valid(token, urn, token_hash) else None
 
 
 def _device_by_urn(store, urn):
@@ -124,8 +127,8 @@ def create_account(call):
     urn, email = record.get("urn"), record.get("email")
     if not isinstance(urn, str) or not isinstance(email, str) or not _signed_by_own_key(pid):
         return _error(400, "The identity is not signed with its own key")
-    token = _open_token(call, body)
-    if token is None or not credentials.token_hash_valid(token, urn, body.get("loginTokenHash") or ""):
+    token = _open_token(call, body, urn)
+    if token is None:
         return _refused()
     user_record = _record(user)
     with state.lock:
@@ -137,7 +140,7 @@ def create_account(call):
         user.update({"id": pid["id"], "owner": urn, "ownerid": pid["id"], "homeServer": "",
                      "isManagedAccount": False})
         store.forms["user"][user["id"]] = user
-        sid["id"] = store.new_id("sid", sid)
+        sid["id"] = _record(sid).get("shash") or store.new_id("sid", {})
         store.forms["sid"][sid["id"]] = sid
         device["id"] = store.new_id("device", device)
         device["ownerid"] = pid["id"]
@@ -162,8 +165,8 @@ def change_password(call):
         account = _caller(call)
         if account is None:
             return _refused()
-        token = _open_token(call, body)
-        if token is None or not credentials.token_hash_valid(token, account.urn, body.get("loginTokenHash") or ""):
+        token = _open_token(call, body, account.urn)
+        if token is None:
             return _refused()
         store = records.store(state)
         user_record = _record(body["user"])
@@ -174,7 +177,7 @@ def change_password(call):
                 user[kept] = old_user[kept]
         store.forms["user"][account.id] = user
         sid = dict(body["sid"])
-        sid["id"] = store.new_id("sid", sid)
+        sid["id"] = _record(sid).get("shash") or store.new_id("sid", {})
         store.forms["sid"][sid["id"]] = sid
         device = _device_by_urn(store, body.get("device"))
         if device is not None and isinstance(body.get("recovery_code"), str):
@@ -250,7 +253,7 @@ def post_recovery(call):
         recovery.tokens[token] = _record(device)["urn"]
         recovery.messages.append({"kind": "recovery", "email": email, "device": _record(device)["urn"],
                                   "token": token})
-        return Reply(200, "")
+        return Reply.json(200, {})
 
 
 def get_recovery(call):
@@ -267,7 +270,7 @@ API_ROUTES = [
     Route("POST", r"ua/createAccount/?", create_account),
     Route("POST", r"aa/changePassword/?", change_password),
     Route("GET", r"device/", list_devices),
-    Route("PUT", r"pid/(?P<id>[^/]+)/?", update_pid),
+    Route("PUT", r"(?P<stem>pid)/(?P<id>[^/]+)/?", update_pid),
     Route("PUT", r"(?P<stem>user|device)/(?P<id>[^/]+)/?", update_outer),
     Route("POST", r"recovery", post_recovery),
     Route("GET", r"recovery", get_recovery),

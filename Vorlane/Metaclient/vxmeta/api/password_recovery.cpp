@@ -91,16 +91,25 @@ void RawVorlane::updatePasswordRecovery(const std::string& password) {
         device->recovery_code = recoveryCode;
         device->remoteDirty = true;
     }
-    // The new code goes to the service without the master lock held.
-    const bool sent = device->trySync();
-    LockScope lock(masterMutex);
-    if (sent) {
-        device->recovery_code = recoveryCode;
-        device->recovery_cipher = recoveryCipherOf(password, recoveryCode);
-    } else {
-        // The service still holds the previous code: the device keeps the cipher made under it.
+    // The new code goes to the service without the master lock held. Unless it arrived, the service
+    // still holds the previous code, and the device keeps the cipher made under it.
+    const auto keepPrevious = [&] {
+        LockScope lock(masterMutex);
         device->recovery_code = previousCode;
+        device->localDirty = true;
+    };
+    bool sent = false;
+    try {
+        sent = device->trySync();
+    } catch (...) {
+        // A server that is down: the failover loop runs the operation again.
+        keepPrevious();
+        throw;
     }
+    if (!sent) return keepPrevious();
+    LockScope lock(masterMutex);
+    device->recovery_code = recoveryCode;
+    device->recovery_cipher = recoveryCipherOf(password, recoveryCode);
     device->localDirty = true;
 }
 

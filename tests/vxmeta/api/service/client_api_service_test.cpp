@@ -120,7 +120,8 @@ TEST_F(ClientApiOnTheService, CreatedAccountSignsInAgainOnAFreshInstallationAndC
 
     // The device's recovery cipher is in the next changes-only save.
     bool saved = false;
-    for (const std::shared_ptr<Serial>& pair : *api->serializeAll(true))
+    const SerialListPtr pairs = api->serializeAll(true);
+    for (const std::shared_ptr<Serial>& pair : *pairs)
         saved = saved || pair->value.find(heldCipher()) != std::string::npos;
     EXPECT_TRUE(saved);
 
@@ -233,7 +234,8 @@ TEST_F(ClientApiOnTheService, RenewalWhoseSendFailsKeepsThePreviousCodeAndCipher
     }
     Json::Value refused;
     refused["kind"] = "status";
-    refused["status"] = 500;
+    refused["status"] = 400;
+    refused["body"] = "{\"Message\":\"Refused\"}";
     refused["path"] = "device/" + std::to_string(deviceId);
     refused["count"] = 1;
     service.fault(refused);
@@ -284,7 +286,7 @@ TEST_F(ClientApiOnTheService, RefusedCreationLeavesNothingThatLooksSignedIn) {
 
 TEST_F(ClientApiOnTheService, WrappedOperationRunsAgainOnTheNextServerAndRefusalsAreNotRetried) {
     ASSERT_GE(service.servers.size(), 2u);
-    service.call("POST", "/cluster", R"({"ctag":"ctag-2","members":[{"server":0},{"server":1}]})");
+    service.call("POST", "/cluster", R"({"members":[{"server":0},{"server":1}]})");
     api->createAccount(kEmail, "New User", kPassword);
     ASSERT_EQ(api->getClusterServers().size(), 2u);
     const std::vector<Json::Value> created = service.requestsTo("ua/createAccount/");
