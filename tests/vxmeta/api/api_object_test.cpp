@@ -197,6 +197,26 @@ TEST_F(ApiObject, DeviceOfThisAccountIsKept) {
     EXPECT_EQ(myDevice->recovery_cipher, "kept");
 }
 
+TEST_F(ApiObject, NameChangeInIsolatedModeIsKeptWithoutARequest) {
+    {
+        LockScope lock(masterMutex);
+        globalState.isolatedMode = true;
+        globalState.myPrikey = "held";
+        myPID->urn = "urn:vx:user/b";
+        myPID->name = "Before";
+        myPID->localDirty = false;
+        myPID->remoteDirty = false;
+    }
+    Vorlane api; // no transport: a request would fail
+    api.changeName("After", false);
+    api.changeEmail("after@example.test", false);
+    EXPECT_EQ(api.getUserName(), "After");
+    EXPECT_EQ(api.getUserEmail(), "after@example.test");
+    LockScope lock(masterMutex);
+    EXPECT_TRUE(myPID->localDirty);
+    EXPECT_FALSE(myPID->remoteDirty);
+}
+
 TEST_F(ApiObject, RecoveryCipherMatchesThePythonVector) {
     // Made by Python `cryptography`: AES-256-CBC, key the decoded code, IV the code's first 16
     // characters, PKCS #7 padding, base64.
