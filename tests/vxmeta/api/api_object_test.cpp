@@ -11,6 +11,9 @@
 #include "vxmeta/api/recovery_material.h"
 #include "vxmeta/api/vorlane.h"
 #include "vxmeta/comm/access_seam.h"
+#include "vxmeta/comm/cluster_evaluator.h"
+#include "vxmeta/comm/cluster_info.h"
+#include "vxmeta/foundation/json.h"
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
@@ -215,6 +218,24 @@ TEST_F(ApiObject, NameChangeInIsolatedModeIsKeptWithoutARequest) {
     LockScope lock(masterMutex);
     EXPECT_TRUE(myPID->localDirty);
     EXPECT_FALSE(myPID->remoteDirty);
+}
+
+TEST_F(ApiObject, ClusterAccessorsReadTheEvaluator) {
+    Vorlane api;
+    getMyClusterEvaluator()->setClusterInfo(TarvexProtocol::ClusterInfo::fromJson(parseJson(R"({"members":[]})")),
+                                            false);
+    EXPECT_TRUE(api.getClusterServers().empty());
+    api.setClusterDataCenter("north");
+    EXPECT_EQ(api.getClusterDataCenter(), "north");
+    getMyClusterEvaluator()->setClusterInfo(TarvexProtocol::ClusterInfo::fromJson(parseJson(
+                                                R"({"ctag":"ctag-7","members":[{"url":"https://b.example/mds"},)"
+                                                R"({"url":"https://a.example/mds"}]})")),
+                                            false);
+    EXPECT_EQ(api.getClusterCtag(), "ctag-7");
+    const std::vector<std::string> servers = api.getClusterServers();
+    ASSERT_EQ(servers.size(), 2u);
+    EXPECT_EQ(servers[0].rfind("https://b.example/mds", 0), 0u) << servers[0];
+    EXPECT_EQ(servers[1].rfind("https://a.example/mds", 0), 0u) << servers[1];
 }
 
 TEST_F(ApiObject, RecoveryCipherMatchesThePythonVector) {

@@ -286,6 +286,29 @@ TEST_F(ClientApiOnTheService, RefusedCreationLeavesNothingThatLooksSignedIn) {
     EXPECT_TRUE(myPID->urn.empty());
 }
 
+TEST_F(ClientApiOnTheService, ServiceWithoutApplicationRecordsIsNotAskedAgain) {
+    api->createAccount(kEmail, "New User", kPassword);
+    Json::Value absent;
+    absent["kind"] = "status";
+    absent["status"] = 404;
+    absent["path"] = "app"; // the look-up "app?deviceid=" and the creation "app/"
+    absent["body"] = "{\"Message\":\"Not here\"}";
+    absent["count"] = 2;
+    service.fault(absent);
+    api->logout();
+    api->login(kEmail, kPassword, false);
+    EXPECT_EQ(requests("GET", "app"), 1u);
+    EXPECT_EQ(requests("POST", "app/"), 1u);
+    {
+        LockScope lock(masterMutex);
+        EXPECT_FALSE(globalState.appListSupported);
+    }
+    api->logout();
+    api->login(kEmail, kPassword, false);
+    EXPECT_EQ(requests("POST", "app/"), 1u) << "an application record was sent again";
+    EXPECT_TRUE(stored("app").empty());
+}
+
 TEST_F(ClientApiOnTheService, WrappedOperationRunsAgainOnTheNextServerAndRefusalsAreNotRetried) {
     ASSERT_GE(service.servers.size(), 2u);
     service.call("POST", "/cluster", R"({"members":[{"server":0},{"server":1}]})");
