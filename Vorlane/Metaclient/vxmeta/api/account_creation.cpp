@@ -42,8 +42,8 @@ void RawVorlane::createAccount(const std::string& email, const std::string& name
             generator.setMyPrikey();
             generator.pid.email = email;
             generator.pid.name = name;
-            const Json::Value pidForm = generator.pid.toJSONValue(true);
-            (void)pidForm;
+            // Rendering the server form signs the new PID with the new private key.
+            generator.pid.toJSONValue(true);
             if (!verifyTextNoExceptions(generator.pid.recordText, generator.pid.signature, generator.pid.pubkey))
                 throw VxMetaException(VXMECAT_INTERNAL, "Can't verify own signature in PID");
             serviceKey = globalState.mdsPubkey;
