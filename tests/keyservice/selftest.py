@@ -362,6 +362,40 @@ class AccountsTest(unittest.TestCase):
         self.c.admin("/reset", {})
         self.assertEqual(self.c.api(0, sid)[0], 404)
 
+    def test_client_made_account_and_device_recovery(self):
+        from kslib import credentials, signing
+        from cryptography.hazmat.primitives.asymmetric import rsa
+        service_key = signing.load_public_key_text(self.c.d["service_public_key"])
+        key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+        urn = "urn:vx:user/selftest"
+        pid_record = {"urn": urn, "email": "made@example.test", "name": "Made", "revision": 1,
+                      "pubkey": signing.public_key_text(key.public_key())}
+        pid = {"id": 0, "record": pid_record,
+               "signature": signing.sign_text(key, signing.canonical_json(pid_record))}
+        raw_token = credentials.b64(os.urandom(32))
+        token_hash = credentials.token_hash(raw_token, urn, credentials.b64(os.urandom(16)))
+        body = {"pid": pid, "sid": {"record": {"shash": "V2-selftest", "revision": 1}},
+                "user": {"record": {"loginSalt": "salt", "loginRounds": 10, "revision": 1}},
+                "device": {"record": {"urn": "LIN-1", "owner": urn, "revision": 1}, "recovery_code": "C" * 44},
+                "loginToken": credentials.rsa_text(service_key, raw_token),
+                "loginTokenHash": credentials.rsa_text(service_key, token_hash)}
+        wrong = dict(body, loginTokenHash=credentials.rsa_text(service_key, "x-y"))
+        self.assertEqual(self.c.api(0, "ua/createAccount/", "POST", json.dumps(wrong).encode())[0], 403)
+        status, _, text = self.c.api(0, "ua/createAccount/", "POST", json.dumps(body).encode())
+        self.assertEqual(status, 200, text)
+        self.assertEqual(set(json.loads(text)), {"pid", "sid", "user", "device"})
+        self.assertEqual(self.c.api(0, "ua/createAccount/", "POST", json.dumps(body).encode())[0], 409)
+
+        ask = {"email": "other@example.test", "device": "LIN-1"}
+        self.assertEqual(self.c.api(0, "recovery", "POST", json.dumps(ask).encode())[0], 404)
+        ask["email"] = "MADE@example.test"
+        self.assertEqual(self.c.api(0, "recovery", "POST", json.dumps(ask).encode())[0], 200)
+        message = self.c.admin("/recovery")[1][-1]
+        self.assertEqual((message["kind"], message["device"]), ("recovery", "LIN-1"))
+        status, _, text = self.c.api(0, "recovery", headers={"Authorization": message["token"]})
+        self.assertEqual((status, json.loads(text)), (200, {"recovery_code": "C" * 44}))
+        self.assertEqual(self.c.api(0, "recovery", headers={"Authorization": "rt-unknown"})[0], 403)
+
     def test_totp_codes_follow_the_published_vectors(self):
         # RFC 6238, appendix B (SHA-1 seed "12345678901234567890"): the last six digits.
         secret = base64.b32encode(b"12345678901234567890").decode()

@@ -8,6 +8,7 @@ import threading
 
 from . import signing
 from .faults import FaultTable
+from .account_changes import RecoveryState
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
@@ -53,6 +54,7 @@ class ServiceState:
             self.managed = ManagedState()
             self.migration = MigrationState()
             self.mfa = MfaState()
+            self.recovery = RecoveryState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({

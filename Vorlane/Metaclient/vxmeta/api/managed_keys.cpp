@@ -1,5 +1,5 @@
-// The public API's managed-key members: creating a key and loading one, each through a manager
-// of its own.
+// The public API's managed-key members: creating a key (name, kind, cookie; an empty cookie asks
+// for a random one) and loading one, each through a manager of its own.
 #include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/api/raw_vorlane.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -7,12 +7,16 @@
 
 namespace VxMeta {
 
-std::shared_ptr<Asset> RawVorlane::createAsset(const std::string& kind, const std::string& name,
-                                               const std::string& cookie) {
+std::shared_ptr<Asset> RawVorlane::createAsset(const std::string& name, const std::string& objectKind,
+                                               const std::string& objectCookie) {
     SingleAssetManager manager;
-    manager.createKind(kind, name, cookie);
+    manager.createKind(objectKind, name, objectCookie);
     LockScope lock(masterMutex);
     return manager.asset;
+}
+
+std::shared_ptr<Asset> RawVorlane::createAsset(const std::string& name, const std::string& objectKind) {
+    return createAsset(name, objectKind, "");
 }
 
 std::shared_ptr<Asset> RawVorlane::getAsset(const std::string& keyReference, bool localOnly, bool askOnNoRight) {

@@ -301,7 +301,7 @@ TEST_F(ManagedKeysOnTheService, ThePersonalKeyIsMadeOncePerAccount) {
 
     // Keys made now are wrapped under it too.
     RawVorlane api;
-    const std::shared_ptr<Asset> made = api.createAsset("file", "Report", "cookie-1");
+    const std::shared_ptr<Asset> made = api.createAsset("Report", "file", "cookie-1");
     ASSERT_TRUE(made);
     EXPECT_EQ(made->urn, "file-cookie-1-" + urnsafe(a["urn"].asString()));
     const std::vector<Json::Value> revisions = stored("assetkey", "asset", made->urn);
