@@ -16,8 +16,12 @@ Credential KeychainCredentialsKeeper::readStoredCredentials() {
     std::string server = defaultServerURL();
     try {
         server = hostKeeper.readStoredHost();
-    } catch (const KeychainError&) {
-        // Without a readable host item the sign-in is the default server's.
+    } catch (const KeychainError& error) {
+        // Without a readable host item the sign-in is the default server's; but a store that cannot
+        // be read (locked, absent) says nothing about what is stored, and the caller must hear so.
+        if (error.kind() == KeychainError::Kind::unhandledError) {
+            throw;
+        }
     }
     return credentialsKeeper.readStoredCredential(server);
 }

@@ -8,7 +8,8 @@
 //   item without its host item;
 // - a removal whose credential item cannot be deleted puts the host item back, so a later removal still
 //   finds that item; a host item whose data cannot be read is removed with the rest;
-// - a removal reports the store's own failures instead of ending as if nothing was stored;
+// - reads and removals report the store's own failures (locked, absent) instead of answering as if
+//   nothing was stored;
 // - one credential item per server: a store first removes any earlier item for the server it writes.
 #pragma once
 
@@ -30,7 +31,8 @@ class KeychainCredentialsKeeper : public CredentialsKeeper, public AccountUpdate
 public:
     KeychainCredentialsKeeper(std::shared_ptr<Keychain> keychain, std::shared_ptr<Platform::UserDefaults> defaults);
 
-    // The credential of the stored host's server, or of the default server when no host is stored.
+    // The credential of the stored host's server, or of the default server when no host item is stored
+    // or its data cannot be read.
     Credential readStoredCredentials() override;
     // Removes what is stored, then writes the credential item and, with a custom host, the host item.
     void storeCredentials(const Credential& credential) override;

@@ -269,11 +269,20 @@ TEST_F(KeeperTest, ARemovalThatCannotDeleteTheCredentialItemPutsTheHostItemBack)
     }
 }
 
-TEST_F(KeeperTest, ARemovalReportsAStoreThatCannotBeReadAndDeletesNothing) {
-    keeper.storeCredentials(Credential("ann@example.com", std::nullopt, "pw"));
+TEST_F(KeeperTest, AStoreThatCannotBeReadIsReportedNotTakenForNothingStored) {
+    keeper.storeCredentials(Credential("ann@example.com", "https://one.example", "pw"));
+    keychain->failNext(Call::copyMatching, kGeneric, kKeychainInteractionNotAllowed);
+    EXPECT_EQ(failureOf([&] { keeper.readStoredCredentials(); }),
+              KeychainError::unhandledError(kKeychainInteractionNotAllowed));
     keychain->failNext(Call::copyMatching, kGeneric, kKeychainNotAvailable);
     EXPECT_EQ(failureOf([&] { keeper.removeStoredCredentials(); }), KeychainError::unhandledError(kKeychainNotAvailable));
-    EXPECT_EQ(contents(), (Lines{defaultServerURL() + " ann@example.com pw"}));
+    EXPECT_EQ(contents(), (Lines{"host: https://one.example", "https://one.example ann@example.com pw"}));
+    // A host item whose data is not text still falls back to the default server's credential.
+    keychain = std::make_shared<InMemoryKeychain>();
+    keeper = KeychainCredentialsKeeper(keychain, defaults);
+    keychain->plantItem({kGeneric, "Tarvex Reader", {}, {}, "Tarvex Reader", SecretBytes("\xFF")});
+    keychain->plantItem({kInternet, {}, defaultServerURL(), "ann@example.com", "Tarvex Reader", SecretBytes("pw")});
+    EXPECT_EQ(keeper.readStoredCredentials(), Credential("ann@example.com", std::nullopt, "pw"));
 }
 
 TEST_F(KeeperTest, AnUnreadableHostItemIsRemovedSoLaterStoresWork) {
