@@ -203,6 +203,26 @@ TEST_F(DesktopKeeperTest, AccountUpdatesWriteOnlyWhenRemembered) {
     EXPECT_EQ(hostItem().output, "https://keys.example.org");
 }
 
+TEST_F(DesktopKeeperTest, CopiesOnSeveralThreadsReadTheSameSignIn) {
+    keeper.storeCredentials(Credential("ann@example.com", "https://keys.example.org", "pw"));
+    std::vector<std::thread> threads;
+    std::vector<int> matches(4, 0);
+    for (size_t t = 0; t < matches.size(); ++t) {
+        threads.emplace_back([copy = keeper, &count = matches[t]]() mutable {
+            for (int i = 0; i < 5; ++i) {
+                try {
+                    count += copy.readStoredCredentials() == Credential("ann@example.com", "https://keys.example.org", "pw");
+                } catch (const KeychainError&) {
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(matches, std::vector<int>(4, 5));
+}
+
 // Runs last in this program: the login keyring stays locked afterwards.
 TEST_F(DesktopKeeperTest, ZLockedStoreFailsReadsAndRemovalsInsteadOfReportingNothingStored) {
     keeper.storeCredentials(Credential("ann@example.com", "https://keys.example.org", "pw"));
