@@ -1,12 +1,14 @@
-#include "TarvexReader/Credentials/utf8_text.h"
+#include "Platform/utf8.h"
 
-namespace TarvexReader {
+#include <cstddef>
 
-bool isUtf8(std::string_view bytes) {
-    size_t i = 0;
+namespace Platform {
+
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
     while (i < bytes.size()) {
         auto lead = static_cast<unsigned char>(bytes[i]);
-        size_t length = 0;
+        std::size_t length = 0;
         unsigned char low = 0x80;
         unsigned char high = 0xBF;
         if (lead < 0x80) {
@@ -34,7 +36,7 @@ bool isUtf8(std::string_view bytes) {
         if (bytes.size() - i < length) {
             return false;
         }
-        for (size_t k = 1; k < length; ++k) {
+        for (std::size_t k = 1; k < length; ++k) {
             auto next = static_cast<unsigned char>(bytes[i + k]);
             unsigned char min = k == 1 ? low : 0x80;
             unsigned char max = k == 1 ? high : 0xBF;
@@ -47,11 +49,4 @@ bool isUtf8(std::string_view bytes) {
     return true;
 }
 
-std::optional<std::string> utf8Text(const SecretBytes& data) {
-    if (!isUtf8(data.view())) {
-        return std::nullopt;
-    }
-    return std::string(data.view());
-}
-
-} // namespace TarvexReader
+} // namespace Platform
