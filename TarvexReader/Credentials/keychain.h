@@ -46,20 +46,8 @@ enum class KeychainItemClass { genericPassword, internetPassword };
 
 enum class KeychainMatchLimit { unspecified, one, all };
 
-struct KeychainQuery {
-    KeychainItemClass itemClass = KeychainItemClass::genericPassword;
-    std::optional<std::string> service;
-    std::optional<std::string> server;
-    std::optional<std::string> account;
-    std::optional<std::string> label;
-    std::optional<SecretBytes> valueData;
-    KeychainMatchLimit matchLimit = KeychainMatchLimit::unspecified;
-    bool returnAttributes = false;
-    bool returnData = false;
-};
-
-// One item of a copy-matching answer: its attributes when they were asked for, its value data when it
-// was asked for.
+// An item's class and attributes: what an added item holds, and what copy-matching answers of an
+// item (its attributes when they were asked for, its value data when it was asked for).
 struct KeychainItem {
     KeychainItemClass itemClass = KeychainItemClass::genericPassword;
     std::optional<std::string> service;
@@ -67,6 +55,13 @@ struct KeychainItem {
     std::optional<std::string> account;
     std::optional<std::string> label;
     std::optional<SecretBytes> valueData;
+};
+
+// The attributes to match or to add, with what a copy-matching answer is to carry.
+struct KeychainQuery : KeychainItem {
+    KeychainMatchLimit matchLimit = KeychainMatchLimit::unspecified;
+    bool returnAttributes = false;
+    bool returnData = false;
 };
 
 // What copy-matching answers: one item (a dictionary), or a list when the query asked for all matches.

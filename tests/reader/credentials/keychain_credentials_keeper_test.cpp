@@ -5,6 +5,7 @@
 #include "TarvexReader/Credentials/default_server_url.h"
 #include "TarvexReader/Credentials/keychain_credentials_keeper.h"
 #include "TarvexReader/Credentials/keychain_error.h"
+#include "keychain_failure.h"
 #include "support/in_memory_keychain.h"
 
 #include <gtest/gtest.h>
@@ -47,16 +48,6 @@ protected:
                             std::string(item.data.view()));
         }
         return lines;
-    }
-
-    static KeychainError failureOf(const std::function<void()>& operation) {
-        try {
-            operation();
-        } catch (const KeychainError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the operation did not fail";
-        return KeychainError::unhandledError(0);
     }
 };
 

@@ -6,6 +6,7 @@
 #include "TarvexReader/Credentials/default_server_url.h"
 #include "TarvexReader/Credentials/keychain_credentials_keeper.h"
 #include "TarvexReader/Credentials/keychain_error.h"
+#include "keychain_failure.h"
 #include "TarvexReader/Credentials/secret_service_keychain.h"
 #include "keychain_contract.h"
 
@@ -129,16 +130,6 @@ protected:
     static Outcome hostItem() { return lookup({{"xdg:schema", kGenericSchema}, {"service", "Tarvex Reader"}}); }
     static size_t credentialItems() { return itemCount(search({{"xdg:schema", kInternetSchema}})); }
     static size_t hostItems() { return itemCount(search({{"xdg:schema", kGenericSchema}})); }
-
-    static KeychainError failureOf(const std::function<void()>& operation) {
-        try {
-            operation();
-        } catch (const KeychainError& error) {
-            return error;
-        }
-        ADD_FAILURE() << "the operation did not fail";
-        return KeychainError::unhandledError(0);
-    }
 };
 
 TEST_F(DesktopKeeperTest, StoredItemsAreWhatSecretToolReads) {
