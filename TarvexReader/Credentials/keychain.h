@@ -12,7 +12,9 @@
 //   changed of those that match; with the limit all, every match, newest first.
 // - Delete removes every item that matches.
 // - Add refuses an item whose identity (generic: service and account; internet: server and account;
-//   an absent attribute counts as empty) is already stored, with `kKeychainDuplicateItem`.
+//   an absent attribute counts as empty) is already stored, with `kKeychainDuplicateItem`. (On the
+//   desktop's store the check and the write are two calls: two processes adding the same item at the
+//   same moment can both succeed.)
 #pragma once
 
 #include "TarvexReader/Credentials/secret_bytes.h"
