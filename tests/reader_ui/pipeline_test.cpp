@@ -215,10 +215,20 @@ private slots:
         QDir().mkpath(desktop() + "/keep");
         ReaderTest::writeFiles(desktop(), {{"keep/old.txt", "old\n"}});
 
-        const auto calls = process({archive("cancelled.zip"), archive("keep.zip")},
+        // One file among empty folders goes onto the Desktop itself: every top-level item it made goes.
+        QDir().mkpath(files_ + "/m/empty1");
+        QDir().mkpath(files_ + "/m/empty2");
+        ReaderTest::writeFiles(files_, {{"m/only.txt", "only\n"}});
+        make("zip", "m", {"-q", "-r", "-P", "pw", "../onefile.zip", "empty1", "empty2", "only.txt"});
+        ReaderTest::writeFiles(desktop(), {{"mine.txt", "mine\n"}});
+
+        const auto calls = process({archive("cancelled.zip"), archive("keep.zip"), archive("onefile.zip")},
                                    [&](PasswordWindowController* dialog) { click(dialog, "btnCancel"); });
         expectNotifications(calls, {{"Tarvex: Cancel", "Unzip of cancelled.zip was cancelled"},
-                                    {"Tarvex: Cancel", "Unzip of keep.zip was cancelled"}});
+                                    {"Tarvex: Cancel", "Unzip of keep.zip was cancelled"},
+                                    {"Tarvex: Cancel", "Unzip of onefile.zip was cancelled"}});
+        QCOMPARE(QDir(desktop()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"keep", "mine.txt"}));
         QVERIFY(!QFileInfo::exists(desktop() + "/cancelled"));
         QCOMPARE(read(desktop() + "/keep/old.txt"), QStringLiteral("old\n"));
         QCOMPARE(QDir(desktop() + "/keep").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

@@ -99,6 +99,36 @@ private slots:
         ReaderTest::saveWindowPicture(&other, "progress_after_close_box");
     }
 
+    void theMainQueueAndTimersRunOnTheMainThread() {
+        auto queue = Platform::mainQueue();
+        QVERIFY(queue != nullptr && queue->isCurrent());
+        std::atomic<bool> ranOnMain{false};
+        std::thread poster([&] {
+            QVERIFY(!queue->isCurrent());
+            queue->async([&] { ranOnMain = isMainThread(); });
+        });
+        QVERIFY(ReaderTest::waitUntil([&] { return ranOnMain.load(); }));
+        poster.join();
+
+        int ticks = 0;
+        std::unique_ptr<Platform::RepeatingTimer> timer;
+        std::thread scheduler([&] {
+            timer = Platform::scheduleRepeatingTimer(std::chrono::milliseconds(10), [&] {
+                QVERIFY(isMainThread());
+                ++ticks;
+            });
+        });
+        QVERIFY(ReaderTest::waitUntil([&] { return timer != nullptr; }));
+        scheduler.join();
+        QVERIFY(timer->isValid());
+        QVERIFY(ReaderTest::waitUntil([&] { return ticks >= 3; }));
+        timer->invalidate();
+        QVERIFY(!timer->isValid());
+        const int stopped = ticks;
+        QTest::qWait(60);
+        QCOMPARE(ticks, stopped);
+    }
+
     void aZeroMaximumChangesNothingOnScreen() {
         ProgressWindowController window;
         onWorker([&] { return window.displayEvent(ProcessingEvent::loading(archiveX)); });

@@ -14,7 +14,7 @@ gtest_discover_tests(test_reader PROPERTIES LABELS reader DISCOVERY_TIMEOUT 60)
 set(VX_READER_TEST_ENVIRONMENT
   "QT_QPA_PLATFORM=offscreen"
   "VX_ARTIFACT_DIR=${VX_ARTIFACT_DIR}"
-  "ASAN_OPTIONS=detect_leaks=0")
+  "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/leak_suppressions.txt")
 
 add_library(reader_ui_support STATIC "${CMAKE_CURRENT_LIST_DIR}/reader_test_support.cpp")
 target_include_directories(reader_ui_support PUBLIC "${CMAKE_CURRENT_LIST_DIR}/..")
