@@ -122,19 +122,17 @@ void AppDelegate::revertToFirst() {
 }
 
 void AppDelegate::logIn() {
-    QWidget* main = QApplication::activeWindow();
-    if (main == nullptr || main != window_) {
+    if (!window_ || !window_->isVisible()) {
         return;
     }
-    accountManager_->beginLogIn(main, userDefaults_, credentialsKeeper_, vorlane_);
+    accountManager_->beginLogIn(window_, userDefaults_, credentialsKeeper_, vorlane_);
 }
 
 void AppDelegate::showAccount() {
-    QWidget* main = QApplication::activeWindow();
-    if (main == nullptr || main != window_) {
+    if (!window_ || !window_->isVisible()) {
         return;
     }
-    accountInformationController_->showAccountInformation(main);
+    accountInformationController_->showAccountInformation(window_);
 }
 
 void AppDelegate::showHelp() {
