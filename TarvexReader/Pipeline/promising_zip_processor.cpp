@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 #include <QPromise>
-#include <QThreadPool>
+#include <QThread>
 
 #include <set>
 #include <system_error>
@@ -56,7 +56,8 @@ QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url)
     auto promise = std::make_shared<QPromise<ExtractionOutcome>>();
     QFuture<ExtractionOutcome> future = promise->future();
     promise->start();
-    QThreadPool::globalInstance()->start([this, window, keyProvider, firstDelegate, promise, url]() mutable {
+    // A thread of its own for each archive: an archive waiting for its passphrase never holds up another.
+    QThread* worker = QThread::create([this, window, keyProvider, firstDelegate, promise, url]() mutable {
         ExtractionOutcome outcome;
         if (auto archive = loadArchive(keyProvider, url, firstDelegate, &outcome.error)) {
             outcome = extractArchive(archive, firstDelegate);
@@ -71,6 +72,8 @@ QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url)
             promise->finish();
         });
     });
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
     return future;
 }
 

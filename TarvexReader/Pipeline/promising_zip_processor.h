@@ -1,6 +1,6 @@
 // The pipeline of one archive: it builds the archive's progress window, key provider and delegates on
 // the main thread, then opens the archive through the archive bridge and extracts its top-level items
-// to the Desktop on a pool thread. The returned future settles on the main thread, once the progress
+// to the Desktop on a thread of its own. The returned future settles on the main thread, once the progress
 // window is closed, with the result or the error.
 #pragma once
 
@@ -27,7 +27,7 @@ public:
                           std::shared_ptr<KeychainCredentialsKeeper> credentialsKeeper,
                           std::shared_ptr<VorlaneBridge::VorlaneFacade> vorlane);
 
-    // Main thread; returns at once. The pool thread uses this object until the future settles: its
+    // Main thread; returns at once. The archive's thread uses this object until the future settles: its
     // owner keeps it until then.
     QFuture<ExtractionOutcome> runExtraction(const QUrl& url);
 
@@ -35,7 +35,7 @@ public:
     static std::shared_ptr<Zentile::ZIPArchive> loadArchive(
         const std::shared_ptr<VorlaneBridge::CryptionInterface>& keyProvider, const QUrl& url,
         const std::shared_ptr<ReaderZIPArchiveDelegate>& archiveDelegate, Platform::Error* error);
-    // Extracts the archive's top-level items to its destination (pool thread). After a cancel it removes
+    // Extracts the archive's top-level items to its destination (the archive's thread). After a cancel it removes
     // the top-level items this extraction created.
     ExtractionOutcome extractArchive(const std::shared_ptr<Zentile::ZIPArchive>& archive,
                                      const std::shared_ptr<ReaderZIPArchiveDelegate>& firstDelegate) const;

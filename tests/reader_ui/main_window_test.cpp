@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "Platform/device_identity.h"
 #include "Platform/user_defaults.h"
 #include "Platform/user_notification.h"
 #include "TarvexReader/App/app_delegate.h"
@@ -73,6 +74,9 @@ private:
 
 private slots:
     void initTestCase() {
+        if (!Platform::machineUUID()) {
+            QSKIP("this machine has no /etc/machine-id, which start-up requires");
+        }
         home_ = std::make_unique<ReaderTest::PrivateHome>();
         installQtMainQueue();
         const QString files = home_->path("files");
