@@ -168,6 +168,18 @@ private slots:
         QVERIFY(tags.contains(QVariant(14)) && tags.contains(QVariant(15)));
         ReaderTest::saveWindowPicture(window, "main_window");
 
+        // File > Open begins the open dialog on the main window; cancelling it processes nothing.
+        window->findChild<QAction*>("openItem")->trigger();
+        QFileDialog* panel = nullptr;
+        QVERIFY(ReaderTest::waitUntil([&] {
+            panel = window->findChild<QFileDialog*>("OpenPanel");
+            return panel != nullptr && panel->isVisible();
+        }));
+        QCOMPARE(panel->labelText(QFileDialog::Accept), QStringLiteral("Extract"));
+        panel->reject();
+        QVERIFY(ReaderTest::waitUntil([&] { return window->findChild<QFileDialog*>("OpenPanel") == nullptr; }));
+        QVERIFY(delegate->itemsProcessor()->processors().empty());
+
         QSignalSpy closed(window, &MainWindowController::closed);
         window->close();
         QCOMPARE(closed.count(), 1);
