@@ -229,6 +229,15 @@ private slots:
                                     {"Tarvex: Cancel", "Unzip of onefile.zip was cancelled"}});
         QCOMPARE(QDir(desktop()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  (QStringList{"keep", "mine.txt"}));
+
+        // The progress window's close box stops the extraction at its next step, whatever the dialog said.
+        make("zip", "s", {"-q", "-P", "pw", "../stopped.zip", "a.txt", "b.txt"});
+        const auto stopped = process({archive("stopped.zip")}, [&](PasswordWindowController* dialog) {
+            QVERIFY(!dialog->parentWidget()->close());
+            click(dialog, "btnOK", "pw");
+        });
+        expectNotifications(stopped, {{"Tarvex: Cancel", "Unzip of stopped.zip was cancelled"}});
+        QVERIFY(!QFileInfo::exists(desktop() + "/stopped"));
         QVERIFY(!QFileInfo::exists(desktop() + "/cancelled"));
         QCOMPARE(read(desktop() + "/keep/old.txt"), QStringLiteral("old\n"));
         QCOMPARE(QDir(desktop() + "/keep").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
