@@ -2,25 +2,21 @@
 
 #include <syslog.h>
 
-#include <mutex>
 #include <utility>
+
+#include "Platform/process_setting.h"
 
 namespace Platform {
 
 namespace {
-std::mutex sinkMutex;
-std::function<void(const std::string&)>& sinkSlot() {
-    static std::function<void(const std::string&)> sink;
-    return sink;
+ProcessSetting<std::function<void(const std::string&)>>& sinkSetting() {
+    static ProcessSetting<std::function<void(const std::string&)>> setting;
+    return setting;
 }
 } // namespace
 
 void systemLog(const std::string& text) {
-    std::function<void(const std::string&)> sink;
-    {
-        std::lock_guard<std::mutex> guard(sinkMutex);
-        sink = sinkSlot();
-    }
+    std::function<void(const std::string&)> sink = sinkSetting().get();
     if (sink) {
         sink(text);
         return;
@@ -29,8 +25,7 @@ void systemLog(const std::string& text) {
 }
 
 void setSystemLogSink(std::function<void(const std::string&)> sink) {
-    std::lock_guard<std::mutex> guard(sinkMutex);
-    sinkSlot() = std::move(sink);
+    sinkSetting().set(std::move(sink));
 }
 
 } // namespace Platform

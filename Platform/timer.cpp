@@ -1,31 +1,26 @@
 #include "Platform/timer.h"
 
-#include <mutex>
 #include <utility>
+
+#include "Platform/process_setting.h"
 
 namespace Platform {
 
 namespace {
-std::mutex schedulerMutex;
-TimerScheduler& schedulerSlot() {
-    static TimerScheduler scheduler;
-    return scheduler;
+ProcessSetting<TimerScheduler>& schedulerSetting() {
+    static ProcessSetting<TimerScheduler> setting;
+    return setting;
 }
 } // namespace
 
 RepeatingTimer::~RepeatingTimer() = default;
 
 void setTimerScheduler(TimerScheduler scheduler) {
-    std::lock_guard<std::mutex> guard(schedulerMutex);
-    schedulerSlot() = std::move(scheduler);
+    schedulerSetting().set(std::move(scheduler));
 }
 
 std::unique_ptr<RepeatingTimer> scheduleRepeatingTimer(std::chrono::milliseconds period, std::function<void()> tick) {
-    TimerScheduler scheduler;
-    {
-        std::lock_guard<std::mutex> guard(schedulerMutex);
-        scheduler = schedulerSlot();
-    }
+    TimerScheduler scheduler = schedulerSetting().get();
     if (!scheduler) {
         return nullptr;
     }

@@ -1,15 +1,15 @@
 #include "Platform/user_notification.h"
 
-#include <mutex>
 #include <utility>
+
+#include "Platform/process_setting.h"
 
 namespace Platform {
 
 namespace {
-std::mutex centerMutex;
-std::shared_ptr<UserNotificationCenter>& centerSlot() {
-    static std::shared_ptr<UserNotificationCenter> center;
-    return center;
+ProcessSetting<std::shared_ptr<UserNotificationCenter>>& centerSetting() {
+    static ProcessSetting<std::shared_ptr<UserNotificationCenter>> setting;
+    return setting;
 }
 } // namespace
 
@@ -17,13 +17,11 @@ UserNotificationCenterDelegate::~UserNotificationCenterDelegate() = default;
 UserNotificationCenter::~UserNotificationCenter() = default;
 
 std::shared_ptr<UserNotificationCenter> defaultUserNotificationCenter() {
-    std::lock_guard<std::mutex> guard(centerMutex);
-    return centerSlot();
+    return centerSetting().get();
 }
 
 void setDefaultUserNotificationCenter(std::shared_ptr<UserNotificationCenter> center) {
-    std::lock_guard<std::mutex> guard(centerMutex);
-    centerSlot() = std::move(center);
+    centerSetting().set(std::move(center));
 }
 
 } // namespace Platform
