@@ -3,7 +3,9 @@
 #include <utility>
 
 #include "Vorlane/Comm/communicate_with_mds.h"
+#include "Platform/device_identity.h"
 #include "Vorlane/MFA/perform_mfa_verification.h"
+#include "vxmeta/api/vorlane.h"
 #include "vxmeta/accounts/mfa_verification_callback.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
@@ -17,6 +19,11 @@ VorlaneFacade::VorlaneFacade(std::shared_ptr<VorlaneWrapper> vorlane,
     : storage_(std::move(vlStorage)), vorlaneSingleton_(std::move(vorlane)), userDefaults_(std::move(userDefaults)),
       bundle_(std::move(bundle)), guid_(std::move(guid)), deviceName_(std::move(deviceName)),
       systemVersion_(std::move(systemVersion)) {
+    VxMeta::Vorlane& library = *vorlaneSingleton_->vorlane();
+    library.setAppInfo(bundle_.objectForInfoDictionaryKey(kMetaclientAppName).value_or(std::string()),
+                       bundle_.objectForInfoDictionaryKey("CFBundleShortVersionString").value_or(std::string()), {});
+    library.setScopesAndKnownFeatures({"3.0"}, {"Deleted Lockers"});
+    library.setDeviceInfo(guid_, deviceName_.value_or(std::string()), Platform::kPlatformName, systemVersion_, "");
     VxMeta::netAppCallback = &communicateWithMDS;
     VxMeta::setCapableMfaKinds({VxMeta::MFA_KIND_TOTP}, {});
     VxMeta::setMfaVerificationCallback(&performMFAVerification);

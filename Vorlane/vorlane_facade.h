@@ -16,10 +16,16 @@
 
 namespace VorlaneBridge {
 
+// The information-dictionary key of the host's application name.
+inline constexpr char kMetaclientAppName[] = "MetaclientAppName";
+
 class VorlaneFacade : public CryptionInterface {
 public:
-    // `guid` is the device identifier (the platform's first three letters, upper case, a hyphen and the
-    // machine's UUID); `deviceName` may be absent; `systemVersion` is "major.minor".
+    // Hands the library the application (name and version from the bundle), the protocol scope and
+    // known features, and the device: `guid` is the device identifier (the platform's first three
+    // letters, upper case, a hyphen and the machine's UUID), `systemVersion` is "major.minor". A
+    // device the library refuses (no name, an identifier without the platform's prefix) fails with the
+    // library's exception. Then installs the transport and MFA hooks and restores the saved state.
     VorlaneFacade(std::shared_ptr<VorlaneWrapper> vorlane, std::shared_ptr<Platform::UserDefaults> userDefaults,
                   std::shared_ptr<VLStorage> vlStorage, Platform::Bundle bundle, std::string guid,
                   std::optional<std::string> deviceName, std::string systemVersion);

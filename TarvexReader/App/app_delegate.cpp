@@ -23,7 +23,7 @@ namespace {
 
 Platform::Bundle mainBundle() {
     Platform::Bundle bundle;
-    bundle.infoDictionary["MetaclientAppName"] = QCoreApplication::applicationName().toStdString();
+    bundle.infoDictionary[VorlaneBridge::kMetaclientAppName] = QCoreApplication::applicationName().toStdString();
     bundle.infoDictionary["CFBundleShortVersionString"] = QCoreApplication::applicationVersion().toStdString();
     return bundle;
 }

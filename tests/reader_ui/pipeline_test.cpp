@@ -107,7 +107,7 @@ private slots:
         auto defaults = std::make_shared<Platform::InMemoryUserDefaults>();
         facade_ = std::make_shared<VorlaneBridge::VorlaneFacade>(
             std::make_shared<VorlaneBridge::VorlaneWrapper>(), defaults, nullptr, Platform::Bundle{},
-            "LIN-00000000-0000-0000-0000-000000000000", std::nullopt, "6.1");
+            "LIN-00000000-0000-0000-0000-000000000000", "test machine", "6.1");
         processor_ = std::make_shared<ZIPItemsProcessor>(std::make_shared<AccountManager>(), defaults,
                                                          std::make_shared<KeychainCredentialsKeeper>(defaults), facade_);
     }
