@@ -3,26 +3,25 @@
 #include <algorithm>
 #include <utility>
 
+#include "Platform/process_setting.h"
+
 namespace Platform {
 
 namespace {
-std::mutex mainQueueMutex;
-std::shared_ptr<DispatchQueue>& mainQueueSlot() {
-    static std::shared_ptr<DispatchQueue> queue;
-    return queue;
+ProcessSetting<std::shared_ptr<DispatchQueue>>& mainQueueSetting() {
+    static ProcessSetting<std::shared_ptr<DispatchQueue>> setting;
+    return setting;
 }
 } // namespace
 
 DispatchQueue::~DispatchQueue() = default;
 
 std::shared_ptr<DispatchQueue> mainQueue() {
-    std::lock_guard<std::mutex> guard(mainQueueMutex);
-    return mainQueueSlot();
+    return mainQueueSetting().get();
 }
 
 void setMainQueue(std::shared_ptr<DispatchQueue> queue) {
-    std::lock_guard<std::mutex> guard(mainQueueMutex);
-    mainQueueSlot() = std::move(queue);
+    mainQueueSetting().set(std::move(queue));
 }
 
 void RunLoopQueue::async(std::function<void()> work) {

@@ -28,7 +28,7 @@ void systemLog(const std::string& line) {
     if (sink) {
         sink(line);
     } else {
-        ::syslog(LOG_NOTICE, "%s", line.c_str());
+        ::syslog(LOG_ERR, "%s", line.c_str());
     }
 }
 

@@ -1,10 +1,10 @@
-// The user's defaults: small named values that outlive the process (the application keeps them in its
-// settings file). The interface the application's objects read and write, and an in-memory store for
-// tests and for hosts that keep nothing.
+// The user's preferences: a small store of named Booleans and texts that survives the process. The
+// application keeps them in its settings file; tests and tools use the in-memory store.
 #pragma once
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace Platform {
@@ -12,22 +12,28 @@ namespace Platform {
 class UserDefaults {
 public:
     virtual ~UserDefaults();
-    // The Boolean under `key`; false when the key is absent.
+
+    // A missing key, or one that holds no Boolean, reads as false.
     virtual bool boolForKey(const std::string& key) const = 0;
     virtual void setBool(bool value, const std::string& key) = 0;
+    virtual std::optional<std::string> stringForKey(const std::string& key) const = 0;
+    virtual void setString(const std::string& value, const std::string& key) = 0;
     virtual void removeObjectForKey(const std::string& key) = 0;
 };
 
-// Defaults held in memory only; safe to use from several threads at once.
+// Keeps the values for the life of the object only.
 class InMemoryUserDefaults : public UserDefaults {
 public:
     bool boolForKey(const std::string& key) const override;
     void setBool(bool value, const std::string& key) override;
+    std::optional<std::string> stringForKey(const std::string& key) const override;
+    void setString(const std::string& value, const std::string& key) override;
     void removeObjectForKey(const std::string& key) override;
 
 private:
     mutable std::mutex mutex_;
-    std::map<std::string, bool> bools_;
+    std::map<std::string, bool> booleans_;
+    std::map<std::string, std::string> texts_;
 };
 
 } // namespace Platform

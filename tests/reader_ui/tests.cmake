@@ -1,0 +1,41 @@
+# The application's tests. QtTest programs run on the offscreen platform; pictures of their windows go
+# to ${CMAKE_BINARY_DIR}/test-artifacts.
+set(VX_ARTIFACT_DIR "${CMAKE_BINARY_DIR}/test-artifacts")
+file(MAKE_DIRECTORY "${VX_ARTIFACT_DIR}")
+find_package(Qt6 6.4 REQUIRED COMPONENTS Test)
+find_program(VX_DBUS_RUN_SESSION dbus-run-session REQUIRED)
+
+file(GLOB reader_tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/../reader/*.cpp")
+add_executable(test_reader ${reader_tests})
+target_link_libraries(test_reader PRIVATE TarvexReaderCore GTest::gtest GTest::gtest_main)
+vx_warnings(test_reader)
+gtest_discover_tests(test_reader PROPERTIES LABELS reader DISCOVERY_TIMEOUT 60)
+
+set(VX_READER_TEST_ENVIRONMENT
+  "QT_QPA_PLATFORM=offscreen"
+  "VX_ARTIFACT_DIR=${VX_ARTIFACT_DIR}"
+  "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/leak_suppressions.txt")
+
+add_library(reader_ui_support STATIC "${CMAKE_CURRENT_LIST_DIR}/reader_test_support.cpp")
+target_include_directories(reader_ui_support PUBLIC "${CMAKE_CURRENT_LIST_DIR}/..")
+target_link_libraries(reader_ui_support PUBLIC TarvexReaderCore Qt6::Test)
+target_compile_definitions(reader_ui_support PUBLIC
+  VX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VX_NOTIFICATION_SERVICE="$<TARGET_FILE:test_notification_service>")
+vx_warnings(reader_ui_support)
+
+add_executable(test_notification_service "${CMAKE_CURRENT_LIST_DIR}/notification_service/test_notification_service.cpp")
+target_link_libraries(test_notification_service PRIVATE Qt6::Core Qt6::DBus)
+set_target_properties(test_notification_service PROPERTIES AUTOMOC ON)
+vx_warnings(test_notification_service)
+
+foreach(name progress_window passphrase main_window pipeline)
+  add_executable(test_reader_${name} "${CMAKE_CURRENT_LIST_DIR}/${name}_test.cpp")
+  set_target_properties(test_reader_${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(test_reader_${name} PRIVATE reader_ui_support)
+  add_dependencies(test_reader_${name} test_notification_service)
+  vx_warnings(test_reader_${name})
+  add_test(NAME reader_ui_${name} COMMAND ${VX_DBUS_RUN_SESSION} -- $<TARGET_FILE:test_reader_${name}>)
+  set_tests_properties(reader_ui_${name} PROPERTIES LABELS "reader;ui" ENVIRONMENT "${VX_READER_TEST_ENVIRONMENT}"
+                                                    TIMEOUT 300)
+endforeach()
