@@ -661,7 +661,7 @@ class SharingTest(unittest.TestCase):
 
         cases = [
             ("Guest Account", holder["urn"], "Guest accounts cannot share keys with: holder@other.test"),
-            ("Guest Account Internal Only", holder["urn"], "Guest accounts can share keys only inside example.test"),
+            ("Guest Account Internal Only", holder["urn"], "Guest accounts can share keys only inside example.test, not with holder@other.test"),
             ("Isolated Server", "email!x@else.test", "This server is isolated and cannot share keys with: x@else.test"),
         ]
         for reason, participant, message in cases:

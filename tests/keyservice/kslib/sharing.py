@@ -8,7 +8,8 @@ API (below "/api/v1.0/", ahead of the routes of teams.py):
           "Guest Account"                 every participant but the caller itself:
                                           "Guest accounts cannot share keys with: <address>"
           "Guest Account Internal Only"   participants whose address is of another domain than the
-                                          caller's: "Guest accounts can share keys only inside <domain>"
+                                          caller's: "Guest accounts can share keys only inside <domain>, not
+                                          with <address>"
           "Isolated Server"               participants without an account here ("email!" addresses):
                                           "This server is isolated and cannot share keys with: <address>"
         everything else goes on to teams.py; once the right is stored, the participant's requests
@@ -64,7 +65,8 @@ def _refusal(state, caller, form):
     if reason == "Guest Account":
         return _error(403, "Guest accounts cannot share keys with: %s" % address, reason)
     if reason == "Guest Account Internal Only" and _domain(address) != _domain(caller.email):
-        return _error(403, "Guest accounts can share keys only inside %s" % _domain(caller.email), reason)
+        return _error(403, "Guest accounts can share keys only inside %s, not with %s" % (_domain(caller.email), address),
+                      reason)
     if reason == "Isolated Server" and account is None:
         return _error(403, "This server is isolated and cannot share keys with: %s" % address, reason)
     return None
