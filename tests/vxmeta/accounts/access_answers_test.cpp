@@ -125,7 +125,7 @@ TEST_F(AccessAnswers, AKeyIsAskedForOnceAndNeverWhenNoRequestIsDue) {
 }
 
 TEST_F(AccessAnswers, ARefusedRequestStaysUnsentAndNothingIsThrown) {
-    FakeTransport::answerAll(FakeReply(500, R"({"Message":"busy"})"));
+    FakeTransport::answerAll(FakeReply(400, R"({"Message":"refused"})"));
     askForAsset("file-key-2:1");
     LockScope lock(masterMutex);
     ASSERT_EQ(myRequests->size(), 1u);
