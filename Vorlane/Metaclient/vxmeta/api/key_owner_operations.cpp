@@ -54,7 +54,8 @@ void RawVorlane::setAssetAccess(const std::string& urn, const std::vector<std::s
     }
     manager.setAccessToList(allowed, "allow");
     std::vector<std::string> denied;
-    for (const std::shared_ptr<XPID>& participant : *manager.getParticipants()) {
+    const RecordListPtr<XPID> participants = manager.getParticipants();
+    for (const std::shared_ptr<XPID>& participant : *participants) {
         const std::string address = canocase(trim(participant->email));
         // The user's own address stays off the deny list as it stays off the allow list.
         if (eq(address, own)) continue;
