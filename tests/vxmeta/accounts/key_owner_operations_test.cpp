@@ -1,7 +1,8 @@
-// Access requests and answers in the global dataset, over the in-process transport: which requests
-// are filed (one per key; none for fixed keys, keys of another home server or keys the user holds a
-// right for), a refused request kept unsent without a failure reaching the caller, and the owner's
-// answers that change the dataset only (nothing is sent until the next list push).
+// The owner's operations on a key over the in-process transport: which access requests are filed
+// (one per key; none for fixed keys, keys of another home server or keys the user holds a right for),
+// a refused request kept unsent without a failure reaching the caller, the owner's answers that change
+// the dataset only (nothing is sent until the next list push); a key's participants, renaming that
+// sends nothing, and the gates of deletion.
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "../comm/fake_transport.h"
 #include "vxmeta/accounts/access_changes.h"
 #include "vxmeta/accounts/access_requests.h"
+#include "vxmeta/accounts/asset_participants.h"
+#include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -23,6 +26,7 @@
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/signing_fixture.h"
 #include "vxmeta/records/user.h"
+#include "vxmeta/records/xpid.h"
 #include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;
@@ -42,7 +46,7 @@ std::shared_ptr<T> clean(std::shared_ptr<T> record) {
     return record;
 }
 
-class AccessAnswers : public VxMeta::testing::PipelineTest {
+class KeyOwnerOperations : public VxMeta::testing::PipelineTest {
 protected:
     void SetUp() override {
         PipelineTest::SetUp();
@@ -93,7 +97,7 @@ protected:
     }
 };
 
-TEST_F(AccessAnswers, AKeyIsAskedForOnceAndNeverWhenNoRequestIsDue) {
+TEST_F(KeyOwnerOperations, AKeyIsAskedForOnceAndNeverWhenNoRequestIsDue) {
     FakeTransport::install([](const CommIO& io) {
         return FakeReply(201, std::string(io.requestData.begin(), io.requestData.end()));
     });
@@ -124,7 +128,7 @@ TEST_F(AccessAnswers, AKeyIsAskedForOnceAndNeverWhenNoRequestIsDue) {
     EXPECT_TRUE(myRequests->front()->originator);
 }
 
-TEST_F(AccessAnswers, ARefusedRequestStaysUnsentAndNothingIsThrown) {
+TEST_F(KeyOwnerOperations, ARefusedRequestStaysUnsentAndNothingIsThrown) {
     FakeTransport::answerAll(FakeReply(400, R"({"Message":"refused"})"));
     askForAsset("file-key-2:1");
     LockScope lock(masterMutex);
@@ -132,7 +136,7 @@ TEST_F(AccessAnswers, ARefusedRequestStaysUnsentAndNothingIsThrown) {
     EXPECT_TRUE(myRequests->front()->remoteDirty);
 }
 
-TEST_F(AccessAnswers, AnAllowWithoutARightAddsOneAndTheRequestLeaves) {
+TEST_F(KeyOwnerOperations, AnAllowWithoutARightAddsOneAndTheRequestLeaves) {
     const std::shared_ptr<Asset> asset = heldKey(VxMetaTest::ownUrn, "file");
     const std::shared_ptr<AssetRequest> request = heldRequest();
     respondToRequest(request, "allow");
@@ -149,7 +153,7 @@ TEST_F(AccessAnswers, AnAllowWithoutARightAddsOneAndTheRequestLeaves) {
     EXPECT_TRUE(right->remoteDirty && right->localDirty);
 }
 
-TEST_F(AccessAnswers, AnAnswerThroughAHeldRightKeepsTheRequest) {
+TEST_F(KeyOwnerOperations, AnAnswerThroughAHeldRightKeepsTheRequest) {
     heldKey(VxMetaTest::ownUrn, "file");
     const std::shared_ptr<AssetRight> right = heldRight(kAsking, "deny");
     const std::shared_ptr<AssetRequest> request = heldRequest();
@@ -162,7 +166,7 @@ TEST_F(AccessAnswers, AnAnswerThroughAHeldRightKeepsTheRequest) {
     EXPECT_EQ(request->status, "answered");
 }
 
-TEST_F(AccessAnswers, OnlyTheOwnerOfAKnownKeyOfAnotherKindAnswers) {
+TEST_F(KeyOwnerOperations, OnlyTheOwnerOfAKnownKeyOfAnotherKindAnswers) {
     struct Case {
         const char* owner;
         const char* kind;
@@ -201,7 +205,7 @@ TEST_F(AccessAnswers, OnlyTheOwnerOfAKnownKeyOfAnotherKindAnswers) {
     EXPECT_EQ(request->status, "");
 }
 
-TEST_F(AccessAnswers, TheDatasetFormStoresAnyTextAndNeverDeniesTheOwner) {
+TEST_F(KeyOwnerOperations, TheDatasetFormStoresAnyTextAndNeverDeniesTheOwner) {
     heldKey(VxMetaTest::ownUrn, "file");
     const std::shared_ptr<AssetRight> right = heldRight(kAsking, "deny");
     changeAccess(right, "maybe");
@@ -217,6 +221,99 @@ TEST_F(AccessAnswers, TheDatasetFormStoresAnyTextAndNeverDeniesTheOwner) {
     EXPECT_EQ(failure.message, "The key's owner cannot be denied access");
     EXPECT_EQ(own->access, "allow");
     EXPECT_FALSE(own->remoteDirty);
+}
+
+TEST_F(KeyOwnerOperations, ParticipantsAreTheIdentitiesOfTheRightsThatAllow) {
+    heldKey(VxMetaTest::ownUrn, "file");
+    auto known = std::make_shared<XPID>();
+    known->urn = kAsking;
+    known->email = "asking@example.test";
+    known->name = "Asking";
+    {
+        LockScope lock(masterMutex);
+        myXPIDs->push_back(known);
+        globalState.mdsPubkey = "V2-service-key";
+    }
+    heldRight(kAsking, "allow");
+    heldRight("email!invited@example.test", "allow");
+    heldRight("urn:vx:user/denied", "deny");
+    heldRight("urn:vx:user/unknown", "allow");
+    heldRight(VxMetaTest::ownUrn, "allow");
+    SingleAssetManager manager;
+    manager.partialFetch(kUrn, true, false);
+
+    const RecordListPtr<XPID> views = manager.getParticipants();
+    ASSERT_EQ(views->size(), 2u) << "the user's own identity is not in the directory";
+    EXPECT_NE(views->at(0), known) << "a view, not the directory's record";
+    EXPECT_EQ(views->at(0)->name, "Asking");
+    EXPECT_EQ(views->at(1)->urn, "email!invited@example.test");
+    EXPECT_EQ(views->at(1)->email, "invited@example.test");
+    EXPECT_EQ(views->at(1)->name, "(unknown)");
+    EXPECT_EQ(views->at(1)->pubkey, "V2-service-key");
+    EXPECT_EQ(manager.getAllParticipantsExceptSelf()->size(), 2u) << "the user owns the key";
+    EXPECT_TRUE(manager.canEditParticipants());
+    EXPECT_TRUE(FakeTransport::exchanges().empty());
+
+    // Another user's key ends with its owner; a personal key is never edited.
+    {
+        LockScope lock(masterMutex);
+        myAssets->front()->owner = kAsking;
+    }
+    const RecordListPtr<XPID> others = manager.getAllParticipantsExceptSelf();
+    ASSERT_EQ(others->size(), 3u);
+    EXPECT_EQ(others->back()->urn, kAsking);
+    EXPECT_FALSE(manager.canEditParticipants());
+    {
+        LockScope lock(masterMutex);
+        myAssets->front()->owner = VxMetaTest::ownUrn;
+        myAssets->front()->object_kind = "priv";
+    }
+    EXPECT_FALSE(canEditParticipants(myAssets->front()));
+}
+
+TEST_F(KeyOwnerOperations, RenamingToTheSameNameSendsNothing) {
+    const std::shared_ptr<Asset> asset = heldKey(VxMetaTest::ownUrn, "file");
+    asset->name = "Plans";
+    SingleAssetManager manager;
+    manager.partialFetch(kUrn, true, false);
+    manager.changeName("Plans");
+    manager.changeName("  Plans\t");
+    EXPECT_TRUE(FakeTransport::exchanges().empty());
+    const VxMetaException blank = thrownBy([&] { manager.changeName(" \n "); });
+    EXPECT_EQ(blank.category, VXMECAT_CLIENT);
+    EXPECT_EQ(blank.message, "Asset name cannot be blank");
+    asset->owner = kAsking;
+    EXPECT_EQ(thrownBy([&] { manager.changeName("New"); }).message, "You are not the owner");
+    EXPECT_EQ(asset->name, "Plans");
+}
+
+TEST_F(KeyOwnerOperations, DeletionPassesThePolicyAndTheKeysOwnGate) {
+    SingleAssetManager empty;
+    EXPECT_EQ(thrownBy([&] { empty.deleteAsset(); }).message, "Cannot delete - no asset loaded");
+    const std::shared_ptr<Asset> asset = heldKey(VxMetaTest::ownUrn, "file");
+    asset->id = 9;
+    asset->name = "Plans";
+    SingleAssetManager manager;
+    manager.partialFetch(kUrn, true, false);
+    const VxMetaException policy = thrownBy([&] { manager.deleteAsset(); });
+    EXPECT_EQ(policy.category, VXMECAT_POLICY_VIOLATION) << "the default permission word 11 lacks the bit";
+    EXPECT_EQ(policy.message, "Policy forbids deleting Orvanels");
+    {
+        LockScope lock(masterMutex);
+        globalState.satellitePolicy.skey_flag = 11 | 0x10;
+    }
+    const VxMetaException own = thrownBy([&] { manager.deleteAsset(); });
+    EXPECT_EQ(own.category, VXMECAT_CLIENT);
+    EXPECT_EQ(own.message, "Orvanel 'Plans' cannot be deleted");
+    EXPECT_TRUE(FakeTransport::exchanges().empty());
+
+    asset->canDelete = true;
+    manager.deleteAsset();
+    EXPECT_EQ(manager.getURN(), "");
+    LockScope lock(masterMutex);
+    EXPECT_TRUE(myAssets->empty());
+    ASSERT_EQ(FakeTransport::exchanges().size(), 1u);
+    EXPECT_EQ(FakeTransport::exchanges()[0].method, "DELETE");
 }
 
 } // namespace
