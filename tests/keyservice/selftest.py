@@ -634,6 +634,77 @@ class KeysTest(unittest.TestCase):
         self.assertEqual((status, reply["ckey"]["id"], "okey" in reply), (200, ckey["id"], False))
 
 
+class SharingTest(unittest.TestCase):
+    """Rights refused for guests and isolated servers, the owner's deletion of a key with its memos, and
+    a directory record by address."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+    new_account = AccountsTest.new_account
+    challenge = AccountsTest.challenge
+    answer = AccountsTest.answer
+    bearer = TeamsTest.bearer
+    get = KeysTest.get
+
+    def send(self, method, path, form, headers):
+        status, _, body = self.c.api(0, path, method=method, body=json.dumps(form).encode(), headers=headers)
+        return status, json.loads(body)
+
+    def test_refusals_name_their_reason(self):
+        owner, as_owner = self.bearer("owner@example.test")
+        holder, _ = self.bearer("holder@other.test")
+        self.c.admin("/people/%d/key" % owner["id"], {"urn": "file-1"})
+
+        def right(participant, access="allow"):
+            return {"record": {"asset": "file-1", "owner": owner["urn"], "participant": participant,
+                               "access": access, "revision": 1}}
+
+        cases = [
+            ("Guest Account", holder["urn"], "Guest accounts cannot share keys with: holder@other.test"),
+            ("Guest Account Internal Only", holder["urn"], "Guest accounts can share keys only inside example.test, not with holder@other.test"),
+            ("Isolated Server", "email!x@else.test", "This server is isolated and cannot share keys with: x@else.test"),
+        ]
+        for reason, participant, message in cases:
+            self.c.admin("/people/%d/sharing" % owner["id"], {"refusal": reason})
+            status, reply = self.send("POST", "assetright/", right(participant), as_owner)
+            self.assertEqual((status, reply.get("reason"), reply.get("Message")), (403, reason, message), reply)
+        # A denial, and a right the refusal does not cover, pass.
+        self.assertEqual(self.send("POST", "assetright/", right(holder["urn"], "deny"), as_owner)[0], 201)
+        self.assertEqual(self.send("POST", "assetright/", right(holder["urn"]), as_owner)[0], 201)
+        self.c.admin("/people/%d/sharing" % owner["id"], {"refusal": None})
+        self.assertEqual(self.send("POST", "assetright/", right("email!x@else.test"), as_owner)[0], 201)
+
+    def test_the_owner_deletes_a_key_and_each_participant_gets_a_memo(self):
+        owner, as_owner = self.bearer("owner@example.test")
+        holder, as_holder = self.bearer("holder@example.test")
+        _, as_stranger = self.bearer("stranger@example.test")
+        _, made = self.c.admin("/people/%d/key" % owner["id"], {"urn": "file-1"})
+        right = {"record": {"asset": "file-1", "owner": owner["urn"], "participant": holder["urn"],
+                            "access": "allow", "revision": 1}}
+        self.send("POST", "assetright/", right, as_owner)
+        asset_id = made["asset"]["id"]
+        renamed = dict(made["asset"], record=dict(made["asset"]["record"], name="New", revision=2))
+        self.assertEqual(self.send("PUT", "asset/%d/" % asset_id, renamed, as_holder)[0], 403)
+        self.assertEqual(self.send("PUT", "asset/%d/" % asset_id, renamed, as_owner)[0], 200)
+        status, _, _ = self.c.api(0, "asset/%d/" % asset_id, method="DELETE", headers=as_holder)
+        self.assertEqual(status, 403)
+        status, _, _ = self.c.api(0, "asset/%d/" % asset_id, method="DELETE", headers=as_owner)
+        self.assertEqual(status, 200)
+        self.assertEqual(self.get("asset?urn=file-1", as_owner)[0], 404)
+        self.assertEqual(self.get("assetright?urn=file-1", as_owner)[1], [])
+        self.c.admin("/views", {"enabled": True})
+        memos = {name: [(m["entity_kind"], m["entity_id"]) for m in self.get("datamemo", headers)[1]]
+                 for name, headers in (("owner", as_owner), ("holder", as_holder), ("stranger", as_stranger))}
+        self.assertEqual(memos, {"owner": [("asset", asset_id)], "holder": [("asset", asset_id)], "stranger": []})
+
+    def test_a_directory_record_by_address_in_any_case(self):
+        holder, as_holder = self.bearer("Holder@example.test")
+        self.c.admin("/people/%d/publish" % holder["id"], {})
+        status, found = self.get("xpid?email=HOLDER%40example.test", as_holder)
+        self.assertEqual((status, found["record"]["urn"]), (200, holder["urn"]))
+        self.assertEqual(self.get("xpid?email=nobody%40example.test", as_holder)[0], 404)
+
+
 class StartStopTest(unittest.TestCase):
     def run_script(self, *args):
         return subprocess.run([sys.executable, SCRIPT] + list(args), capture_output=True,

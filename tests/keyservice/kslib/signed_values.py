@@ -89,11 +89,15 @@ def make_signed_record(call):
 
 
 def find_identity(call):
-    wanted = (call.query.get("urn") or [""])[0]
+    """One directory record: by "urn" (exact), or by "email" (in any letter case)."""
+    by_email = "email" in call.query
+    wanted = (call.query.get("email" if by_email else "urn") or [""])[0]
     with call.state.lock:
         for form in records.store(call.state).forms["xpid"].values():
             record = form.get("record") if isinstance(form.get("record"), dict) else {}
-            if record.get("urn") == wanted:
+            if by_email and str(record.get("email", "")).lower() == wanted.lower():
+                return Reply.json(200, form)
+            if not by_email and record.get("urn") == wanted:
                 return Reply.json(200, form)
     return Reply.json(404, {"Message": "No identity %s" % urllib.parse.quote(wanted)})
 

@@ -77,6 +77,7 @@ class TeamState:
     def __init__(self):
         self.teams = {}
         self.views = False
+        self.sharing = {}   # account id -> the reason its "allow" rights are refused with (sharing.py)
 
     def team_of_urn(self, urn):
         for team in self.teams.values():

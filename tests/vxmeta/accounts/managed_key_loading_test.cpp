@@ -262,7 +262,7 @@ TEST_F(ManagedKeys, ARefusalNoRightIsThrownAfterTheAccessRequest) {
     const VxMetaException refused = thrownBy([&] { manager.partialFetch("file-key-3:1", false, true); });
     EXPECT_EQ(refused.httpStatus, 403);
     EXPECT_EQ(refused.reason, VXMEREASON_NO_RIGHT);
-    EXPECT_EQ(requested(), (std::vector<std::string>{"asset?urn=file-key-3"}));
+    EXPECT_EQ(requested(), (std::vector<std::string>{"asset?urn=file-key-3", "assetrequest/"}));
 }
 
 TEST_F(ManagedKeys, DecryptionNeedsAKeySequenceBeforeAnyRequest) {

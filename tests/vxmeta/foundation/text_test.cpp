@@ -135,4 +135,33 @@ TEST(TodayYMD, LocalDateFromTheLibraryClock) {
     EXPECT_TRUE(std::regex_match(todayYMD(), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}")));
 }
 
+TEST(MatchPrefixList, PrefixesIgnoreCaseAndPlusMatchesTheRest) {
+    struct Case {
+        const char* text;
+        const char* list;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"Reader-Linux", "reader", true},          // a longer text, another letter case
+        {"Reader", "reader-linux", false},         // a text shorter than the prefix
+        {"Reader-9", "Reader-+x", true},           // "+" and what follows match anything
+        {"Reader", "Reader+", true},
+        {"Rea", "Reader+", false},
+        {"Viewer", "reader,   viewer ", true},     // the second item, stripped of blanks
+        {"Viewer", "reader, ,viewer", true},       // an empty item is skipped
+        {"Viewer", "reader,   ", false},           // only blanks after the last comma
+        {"Viewer", "reader", false},
+        {"anything", "", true},                    // an empty list
+        {"anything", "    ", true},                // blanks only
+        {"", "x", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(matchPrefixList(c.text, c.list), c.matches) << c.text << " / " << c.list;
+}
+
+TEST(Trim, WhiteSpaceAtBothEnds) {
+    EXPECT_EQ(trim(" \t a b \r\n"), "a b");
+    EXPECT_EQ(trim(" \t\n"), "");
+    EXPECT_EQ(trim("x"), "x");
+}
+
 } // namespace

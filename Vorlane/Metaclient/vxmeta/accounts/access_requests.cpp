@@ -15,13 +15,41 @@
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/records/pid.h"
+#include "vxmeta/records/user.h"
 
 namespace VxMeta {
 
 void askForAsset(const std::string& keyReference) {
-    (void)extractAssetInfo(keyReference);
+    const AssetEncryptionInfo info = extractAssetInfo(keyReference);
+    if (isFixedAsset(info.urn)) return;
+    {
+        LockScope lock(masterMutex);
+        // Requests go only to the user's own home server.
+        if (info.homeServer != (myUser ? myUser->homeServer : std::string())) return;
+    }
     LockScope sync(syncMutex);
+    // The gate may ask the service (a managed account's credential check): before the master lock.
     checkAllAccess(true, true);
+    LockScope lock(masterMutex);
+    const std::string me = myPID ? myPID->urn : std::string();
+    if (myRights)
+        for (const std::shared_ptr<AssetRight>& right : *myRights)
+            if (right && right->asset == info.urn && right->participant == me) return;
+    if (myRequests)
+        for (const std::shared_ptr<AssetRequest>& request : *myRequests)
+            if (request && request->asset == info.urn) return;
+    auto request = std::make_shared<AssetRequest>();
+    request->id = -1;
+    request->asset = info.urn;
+    request->participant = me;
+    request->assetLink = searchURN(myAssets, info.urn);
+    lock.unlock();
+    (void)request->trySync();
+    lock.lock();
+    if (request->assetid < 0) request->localDirty = false;
+    if (request->remoteDirty || request->originator || request->assetid < 0) {
+        if (myRequests) myRequests->push_back(request);
+    }
 }
 
 void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::string& answer) {
@@ -29,7 +57,6 @@ void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::s
     // The gate may ask the service (a managed account's credential check): before the master lock.
     checkAllAccess(true, true);
     LockScope lock(masterMutex);
-    request->status = "answered";
     std::shared_ptr<AssetRight> right;
     if (myRights)
         for (const std::shared_ptr<AssetRight>& held : *myRights)
@@ -37,12 +64,17 @@ void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::s
                 right = held;
                 break;
             }
+    const std::shared_ptr<Asset> asset = searchURN(myAssets, request->asset);
+    // Only the key's owner answers for it.
+    const std::string owner = asset ? asset->owner : right ? right->owner : std::string();
+    if ((asset || right) && owner != (myPID ? myPID->urn : std::string()))
+        throw VxMetaException(VXMECAT_INTERNAL, "You are not the owner");
+    request->status = "answered";
     if (right) {
         lock.unlock();
         changeAccess(right, answer);
         return;
     }
-    const std::shared_ptr<Asset> asset = searchURN(myAssets, request->asset);
     if (!asset) throw VxMetaException(VXMECAT_INTERNAL, "Can't respond to request - requested Asset is unknown");
     if (asset->object_kind == "priv") throw VxMetaException(VXMECAT_INTERNAL, "Illegal request for private asset.");
     auto granted = std::make_shared<AssetRight>();
@@ -72,12 +104,7 @@ void SingleAssetManager::respondToRequest(const std::shared_ptr<AssetRequest>& r
             }
     }
     if (right) {
-        {
-            LockScope lock(masterMutex);
-            right->access = answer;
-            right->changed();
-        }
-        examineState();
+        changeAccess(right, answer);
         return;
     }
     (void)userLookupUrn(request->participant);

@@ -11,13 +11,16 @@ namespace VxMeta {
 class AssetRequest;
 
 // Asks the owner of a key for it: the reference is archive key metadata or a key URN, optionally
-// with ":" and a key sequence. Reads the reference (its failures propagate) and runs the access
-// gate for a logged-in user within the offline limit; sending failures are not thrown. Filing the
-// request itself comes with the access requests' sending; until then nothing is sent.
+// with ":" and a key sequence (its failures propagate). Nothing for a fixed key, a key of another
+// home server than the user's, a key the user holds a right for, or one already requested. Under the
+// sync lock, for a logged-in user within the offline limit, a new request is sent (trySync, without
+// the master lock) and kept in myRequests while unsent, when this client created it, or when the
+// service gave it no asset; sending failures are not thrown. The caller must not hold the master lock.
 void askForAsset(const std::string& keyReference);
 
 // Answers a request of myRequests ("allow" or "deny"; another text becomes the access as it is)
-// under the sync lock, for a logged-in user within the offline limit: the request's status becomes
+// under the sync lock, for a logged-in user within the offline limit and the owner of the key (else
+// VXMECAT_INTERNAL "You are not the owner", nothing changed): the request's status becomes
 // "answered"; a right the participant already holds for the key changes its access (changeAccess)
 // and the request stays; otherwise a new right joins myRights and the request leaves myRequests.
 // Nothing is sent. A key missing from myAssets fails with VXMECAT_INTERNAL "Can't respond to request

@@ -28,6 +28,7 @@ class AssetRequest;
 class AssetRight;
 class AssetKey;
 class AssetFeature;
+class XPID;
 
 class SingleAssetManager {
 public:
@@ -81,6 +82,51 @@ public:
     // sends it and the keys the pass gives; a request answered by a new right leaves the lists.
     // (access_requests.cpp)
     void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::string& answer);
+
+    // --- access changes (access_changes.cpp) ---------------------------------------------------------
+    // Every one is for the owner of the loaded key (else VXMECAT_INTERNAL "You are not the owner"),
+    // under the sync lock, for a logged-in user within the offline limit; the master lock is never
+    // held across a request. The key's owner is never denied: "deny" for the owner fails with
+    // VXMECAT_CLIENT "The key's owner cannot be denied access" before anything changes.
+    // setAccessByEmail for each address in turn. Addresses refused with the reasons "Guest Account",
+    // "Guest Account Internal Only" or "Isolated Server" are gathered into one VXMECAT_AGGREGATE_ERROR_LIST
+    // failure at the end (its one message, or "Your account cannot share keys with", then ":\n" and the
+    // addresses in byte order, each with "\n"); any other failure ends the list at its address.
+    void setAccessToList(const std::vector<std::string>& emails, const std::string& access);
+    // The access of the participant with that address (trimmed; blank: VXMECAT_CLIENT "Email cannot be
+    // blank"): a registered user's own URN, else "email!" and the address in lower case. A right held
+    // for the address changes; a new right is sent at once, joins the lists, then examineState.
+    void setAccessByEmail(const std::string& email, const std::string& access);
+    // The access of a known identity: its right changes (changeAccess), or a new right is sent at
+    // once, joins the lists, then examineState.
+    void setAccess(const std::shared_ptr<XPID>& identity, const std::string& access);
+    // A right of the rights list takes the access ("allow" after the participant was looked up;
+    // "deny" also issues the owner's next key revision and drops the participant's revisions from
+    // the keys lists, not from the service; another text changes nothing), then examineState. Nothing
+    // happens when the right already holds that access.
+    void changeAccess(const std::shared_ptr<AssetRight>& right, const std::string& access);
+    // setAccess for the user's team group; nothing without one.
+    void setAccessMyTeamGroup(const std::string& access);
+
+    // --- participants, renaming and deletion (asset_participants.cpp) ------------------------------
+    // Under the master lock: views of the identities of the "allow" rights, in list order (an "email!"
+    // participant unknown to the directory as an identity named "(unknown)" with the service's key;
+    // other unknown participants left out).
+    RecordListPtr<XPID> getParticipants();
+    // getParticipants without the user, and the key's owner at the end when it is another user (looked
+    // up without the master lock when the directory lacks it; left out when not found).
+    RecordListPtr<XPID> getAllParticipantsExceptSelf();
+    // canEditParticipants of the loaded key.
+    bool canEditParticipants();
+    // Under the sync lock, for the owner: the key's new name (trimmed; blank: VXMECAT_CLIENT "Asset
+    // name cannot be blank") sent at once and merged into the held key, then examineState; nothing
+    // when the name does not change.
+    void changeName(const std::string& name);
+    // Under the sync lock: deletes the loaded key on the service (its dependants leave the dataset)
+    // and empties the manager. No key: VXMECAT_CLIENT "Cannot delete - no asset loaded"; the policy's
+    // deletion bit clear: VXMECAT_POLICY_VIOLATION "Policy forbids deleting Orvanels"; a key the user
+    // may not delete: VXMECAT_CLIENT "Orvanel '<name>' cannot be deleted".
+    void deleteAsset();
 
     // --- key material (key_material.cpp) ---------------------------------------------------------
     // The plain key material (base64 text) of the revision a key reference names, for decryption:

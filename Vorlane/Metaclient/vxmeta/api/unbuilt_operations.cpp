@@ -23,16 +23,6 @@ RecordListPtr<T> emptyList() {
 
 } // namespace
 
-void RawVorlane::deleteAsset(const std::string&) { notAvailable(); }
-
-void RawVorlane::changeAssetName(const std::string&, const std::string&) { notAvailable(); }
-
-RecordListPtr<XPID> RawVorlane::getAssetParticipants(const std::string&) { return emptyList<XPID>(); }
-
-void RawVorlane::updateAssetAccess(const std::string&, const std::vector<std::string>&, bool) { notAvailable(); }
-
-void RawVorlane::setAssetAccess(const std::string&, const std::vector<std::string>&) { notAvailable(); }
-
 std::string RawVorlane::getArchiveDecryptionPassword(const std::string&, bool) { notAvailable(); }
 
 RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(const std::string&) { notAvailable(); }

@@ -1,5 +1,6 @@
 #include "vxmeta/foundation/text.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -49,6 +50,37 @@ bool startswith(const std::string& text, const char* prefix) {
 bool endswith(const std::string& text, const char* suffix) {
     size_t n = std::strlen(suffix);
     return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+std::string trim(const std::string& text) {
+    static constexpr char kWhite[] = " \t\r\n\f\v";
+    const size_t first = text.find_first_not_of(kWhite);
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(kWhite) - first + 1);
+}
+
+namespace {
+
+bool matchesPrefix(const std::string& text, const std::string& prefix) {
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (prefix[i] == '+') return true;
+        if (i >= text.size()) return false;
+        if (std::tolower(static_cast<unsigned char>(prefix[i])) != std::tolower(static_cast<unsigned char>(text[i])))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool matchPrefixList(const std::string& text, const std::string& prefixList) {
+    if (prefixList.find_first_not_of(' ') == std::string::npos) return true;
+    for (const std::string& item : splitParts(prefixList, ",")) {
+        const size_t first = item.find_first_not_of(' ');
+        if (first == std::string::npos) continue;
+        if (matchesPrefix(text, item.substr(first, item.find_last_not_of(' ') - first + 1))) return true;
+    }
+    return false;
 }
 
 std::string Fmt(const char* format, const std::string& text) {

@@ -16,6 +16,12 @@ std::string canocase(const std::string& text);
 bool eq(const std::string& a, const std::string& b);
 bool startswith(const std::string& text, const char* prefix);
 bool endswith(const std::string& text, const char* suffix);
+// The text without leading and trailing white space (blank, tab, line ends, form feed, vertical tab).
+std::string trim(const std::string& text);
+// Whether the text begins with one of the comma-separated prefixes of the list (each stripped of
+// blanks; empty ones skipped), ignoring the case of ASCII letters; a "+" in a prefix matches the
+// rest of the text, whatever it is. A list that is empty or holds only blanks matches every text.
+bool matchPrefixList(const std::string& text, const std::string& prefixList);
 // Formats one text into a printf-style format holding one "%s" directive (precision honoured).
 std::string Fmt(const char* format, const std::string& text);
 

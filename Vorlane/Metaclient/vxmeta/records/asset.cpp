@@ -61,6 +61,10 @@ std::string Asset::asAKF() const {
 
 bool isPriv(const std::string& urn) { return urn.compare(0, 5, "priv-") == 0; }
 
+bool isFixedAsset(const std::string& urn) {
+    return isPriv(urn) || urn.compare(0, 10, "community-") == 0 || urn.compare(0, 12, "groupMaster-") == 0;
+}
+
 std::shared_ptr<Asset> findAssetByURN(const std::string& urn) {
     LockScope lock(masterMutex);
     if (!myAssets) return nullptr;

@@ -91,6 +91,20 @@ std::shared_ptr<XPID> userLookupUrnWorker(const std::string& urn) {
     return lookUpIdentity(urn);
 }
 
+std::shared_ptr<XPID> userLookupEmail(const std::string& email) {
+    if (std::shared_ptr<XPID> known = searchEmail(getMyXPIDs(), email)) return known;
+    auto fresh = std::make_shared<XPID>();
+    if (!fresh->fetch(qualifySuffix("xpid", "email", email)))
+        throw VxMetaException(VXMECAT_INTERNAL, "Unable to fetch user information");
+    LockScope lock(masterMutex);
+    if (std::shared_ptr<XPID> stored = searchURN(myXPIDs, fresh->urn)) {
+        stored->copyUpdate(*fresh);
+        return stored;
+    }
+    if (myXPIDs) myXPIDs->push_back(fresh);
+    return fresh;
+}
+
 std::shared_ptr<XPID> userLookupUrn(const std::string& urn) {
     {
         LockScope lock(masterMutex);

@@ -60,6 +60,12 @@ std::string pubkeyLookupUrn(const std::string& urn);
 // that the check fails instead of throwing.
 std::string signerKeyOf(const std::string& urn);
 
+// The identity with that address: the first directory record whose "email" equals it in any letter
+// case, else the service's ("xpid?email=", asked without the master lock), merged into the directory
+// record of its URN or added to the directory. A reply that cannot be read: VXMECAT_INTERNAL "Unable
+// to fetch user information"; refusals of the service pass on.
+std::shared_ptr<XPID> userLookupEmail(const std::string& email);
+
 // The user's own PID, found by e-mail on the current server: needs the decrypted private key
 // (VXMECAT_INTERNAL "Cannot get PID without private key"), signs in with the address to learn the
 // PID's id, fetches the PID (VXMECAT_NOTFOUND "PID not found"; its key must be a "V2" key), installs

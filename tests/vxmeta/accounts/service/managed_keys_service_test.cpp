@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "support/failure_of.h"
+#include "managed_keys_fixture.h"
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/accounts/asset_features.h"
@@ -41,132 +42,9 @@ using VxMeta::testing::thrownBy;
 
 namespace {
 
-const char kPassword[] = "key pass";
 const char kTeam[] = "urn:vx:team/keys";
 
-class ManagedKeysOnTheService : public VxMeta::testing::ServiceTest {
-protected:
-    void SetUp() override {
-        ServiceTest::SetUp();
-        if (service.servers.empty()) GTEST_SKIP() << "the test key service is not running";
-        service.call("POST", "/cluster", "{\"members\":[{\"server\":0}]}");
-        service.call("POST", "/views", "{\"enabled\":true}");
-        appName = "Reader";
-        appVersion = "1.0";
-        platformType = "Linux";
-        deviceName = "test desk";
-        knownFeatures = {"Deleted Lockers"};
-    }
-    void TearDown() override {
-        mdClearAll(false);
-        knownFeatures.clear();
-        appName.clear();
-        appVersion.clear();
-        platformType.clear();
-        deviceName.clear();
-        ServiceTest::TearDown();
-    }
-
-    Json::Value admin(const std::string& path, const Json::Value& body) {
-        const Json::Value reply = service.call("POST", path, jsonString(body));
-        EXPECT_FALSE(reply.isMember("error")) << path << ": " << jsonString(reply);
-        return reply;
-    }
-    // A password account with a verified address and its directory record published. Its URN has no
-    // ":", which a key reference keeps for the key sequence.
-    Json::Value person(const std::string& email) {
-        Json::Value spec;
-        spec["email"] = email;
-        spec["urn"] = "vx-user/" + email;
-        spec["password"] = kPassword;
-        spec["rounds"] = 1000;
-        const Json::Value account = admin("/accounts", spec);
-        admin("/people/" + account["id"].asString() + "/verified", Json::Value(Json::objectValue));
-        admin("/people/" + account["id"].asString() + "/publish", Json::Value(Json::objectValue));
-        return account;
-    }
-    // The account's personal key made on the service, with its session key.
-    Json::Value personalKeyOf(const Json::Value& account) {
-        Json::Value spec;
-        spec["urn"] = "priv-" + account["id"].asString();
-        spec["kind"] = "priv";
-        return admin("/people/" + account["id"].asString() + "/key", spec);
-    }
-    // The owner's right for a participant, as the owner's other device made it.
-    void allow(const Json::Value& owner, const std::string& asset, const Json::Value& participant) {
-        Json::Value spec;
-        spec["form"]["record"]["asset"] = asset;
-        spec["form"]["record"]["owner"] = owner["urn"];
-        spec["form"]["record"]["participant"] = participant["urn"];
-        spec["form"]["record"]["access"] = "allow";
-        spec["form"]["ownerid"] = owner["id"];
-        spec["form"]["participantid"] = participant["id"];
-        spec["signer"] = owner["id"];
-        admin("/sync/records/assetright", spec);
-    }
-    // This device signs in as the account (a fresh device: nothing of another user is kept); with
-    // cycle, a first synchronization follows.
-    void signInAs(const Json::Value& account, bool cycle) {
-        mdClearAll(false);
-        setMds(service.servers.at(0), service.servicePublicKey);
-        cacheLoginParameters.clear();
-        lastCheckDomain.clear();
-        lastUserLookup.clear();
-        login(account["email"].asString(), kPassword, false);
-        ASSERT_TRUE(loggedIn());
-        if (cycle) sync(false);
-    }
-    std::vector<Json::Value> stored(const std::string& stem, const std::string& name, const std::string& value) {
-        std::vector<Json::Value> found;
-        const Json::Value all = service.call("GET", "/records");
-        for (const Json::Value& form : all["records"][stem])
-            if (form["record"][name].asString() == value) found.push_back(form);
-        return found;
-    }
-    size_t requestsTo(const std::string& methodAndPathPrefix) {
-        size_t count = 0;
-        for (const Json::Value& entry : service.log()) {
-            const std::string path = entry["path"].asString();
-            const std::string line = entry["method"].asString() + " " + path.substr(path.find("/api/v1.0/") + 10);
-            if (line.compare(0, methodAndPathPrefix.size(), methodAndPathPrefix) == 0) ++count;
-        }
-        return count;
-    }
-    // The archive key metadata of an archive encrypted with revision `sequence` of the key.
-    static std::string metadataFor(const std::string& owner, const std::string& urn, int sequence) {
-        Json::Value metadata;
-        metadata["homeServer"] = "";
-        metadata["owner"] = owner;
-        Json::Value entry;
-        entry[urn + ":" + std::to_string(sequence)] = "V4-wrapped-password";
-        metadata["assets"].append(entry);
-        return jsonString(metadata);
-    }
-    // Python's verdict that two wrapped forms hold the same session key.
-    static std::string sameSession(const std::string& holderKey, const std::string& holderWrapped,
-                                   const std::string& recipientKey, const std::string& recipientWrapped) {
-        Json::Value c;
-        c["kind"] = "session";
-        c["holder"]["privateKey"] = holderKey;
-        c["holder"]["wrapped"] = holderWrapped;
-        c["recipient"]["privateKey"] = recipientKey;
-        c["recipient"]["wrapped"] = recipientWrapped;
-        Json::Value cases(Json::arrayValue);
-        cases.append(c);
-        const std::string file = ::testing::TempDir() + "managed_keys_service.json";
-        std::ofstream(file) << jsonString(cases);
-        const std::string command =
-            std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/key_distribution.py check " + file;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return "no python";
-        char buffer[256];
-        std::string out;
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        pclose(pipe);
-        return out;
-    }
-};
+class ManagedKeysOnTheService : public VxMeta::testing::ManagedKeysServiceTest {};
 
 TEST_F(ManagedKeysOnTheService, ArchiveKeyMetadataBecomesTheSameKeyMaterialForEveryoneWhoMayUseTheKey) {
     const Json::Value a = person("a@example.test");
