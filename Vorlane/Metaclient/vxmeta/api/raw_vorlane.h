@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <json/value.h>
 
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/records/vx_metadata.h"
@@ -11,6 +14,7 @@
 namespace VxMeta {
 
 class TeamData;
+class ApplicationStatus;
 
 class RawVorlane {
 public:
@@ -90,6 +94,26 @@ public:
     std::string getPassword();
     // Whether the service has numbered the PID.
     bool isRegistered();
+
+    // --- reports (statistics_api.cpp, application_status_api.cpp, audit_log.cpp) ---------------
+    // Adds the value to today's counter of the kind and qualifier.
+    void incrementStat(const std::string& kind, const std::string& qualifier, int64_t value);
+    // Sets today's counter of the kind and qualifier to the value.
+    void setStat(const std::string& kind, const std::string& qualifier, int64_t value);
+    // The status registered under refurn and kind in the process-wide registry, registered now when
+    // absent.
+    std::shared_ptr<ApplicationStatus> registerApplicationStatus(const std::string& kind, const std::string& version,
+                                                                 const std::string& refurn);
+    // Builds the audit events of the lines into chunks (at most maxBytes of rendering and maxEntries
+    // step events each; maxEntries at least 5) and posts them. True when no chunk resulted or every
+    // chunk was posted; false when auditing is off or processing or a post failed.
+    bool sendAuditLogEntries(const std::vector<std::string>& lines, uint64_t maxBytes, uint32_t maxEntries);
+    // Appends the chunk documents of the lines to chunks; false when auditing is off (no user logged
+    // in to a satellite server with auditing enabled) or processing failed.
+    bool processAuditLogEntries(const std::vector<std::string>& lines, std::vector<Json::Value>& chunks,
+                                uint64_t maxBytes, uint32_t maxEntries);
+    // Posts each chunk in order; false at the first failure (later chunks are not posted).
+    bool sendAuditLogChunks(const std::vector<Json::Value>& chunks);
 
     std::string givenDeviceName;
     std::string givenDeviceGuid;
