@@ -15,6 +15,7 @@ from .managed import ManagedState
 from .migration import MigrationState
 from .mfa import MfaState
 from .records import RecordStore
+from .reports import ReportState
 from .sync_state import SyncState
 
 DEFAULT_DATA_CENTER = "dc1"
@@ -51,6 +52,7 @@ class ServiceState:
             self.managed = ManagedState()
             self.migration = MigrationState()
             self.mfa = MfaState()
+            self.reports = ReportState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
