@@ -2,6 +2,7 @@
 
 #include "vxmeta/access/reporting_seam.h"
 #include "vxmeta/api/application_record.h"
+#include "vxmeta/comm/cluster_exception.h"
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/records/access_seam.h"
@@ -74,6 +75,12 @@ bool ApplicationStatusManager::reportApplicationStatuses() {
         VXLOG(2, "Failed to send application status/compliance - %s", e.message.c_str());
         for (const auto& [key, status] : statuses) status->markDirty();
         return false;
+    } catch (const ClusterException&) {
+        // The server is down or the request must go to the master: the caller's failover runs the
+        // report again, which must carry what this one took as reported.
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        for (const auto& [key, status] : statuses) status->markDirty();
+        throw;
     }
     std::lock_guard<std::recursive_mutex> guard(lock);
     lastEtag = etag;

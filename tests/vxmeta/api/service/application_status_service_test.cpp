@@ -14,6 +14,7 @@
 #include "vxmeta/api/application_status_manager.h"
 #include "vxmeta/api/raw_vorlane.h"
 #include "vxmeta/comm/access_seam.h"
+#include "vxmeta/comm/cluster_exception.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/records/app.h"
 #include "vxmeta/records/user.h"
@@ -108,6 +109,7 @@ TEST_F(StatusReportsOnTheService, ReportsCarryOnlyChangesAndAnEmptyReportFollows
     EXPECT_TRUE(newReports().empty()) << "the same values with a new time stamp are nothing new";
 
     changeElsewhere();
+    sync(false); // the user record read by this cycle carries the new etag
     sync(false);
     reports = newReports();
     ASSERT_EQ(reports.size(), 1u) << "the etag moved";
@@ -120,23 +122,37 @@ TEST_F(StatusReportsOnTheService, ARefusedReportMakesTheNextOneFull) {
     status->update(ApplicationCompliance("daily", false, 1, "warn", "old"), Json::Value("x"));
     sync(false);
     ASSERT_EQ(newReports().size(), 1u);
+    const std::set<std::string> everyMember{"version", "compliance", "protocol", "level",     "text",
+                                            "details", "qualifier",  "kind",     "refurn", "timestamp"};
 
+    // A refusal: false, with the level 2 line.
     status->update(ApplicationCompliance("daily", false, 1, "warn", "newer"), Json::Value("x"));
-    refuse("aa/appStatus", 500);
+    refuse("aa/appStatus", 400);
     {
         VxMeta::testing::LogCatcher log;
         EXPECT_FALSE(getMyApplicationStatusManager()->reportApplicationStatuses());
         EXPECT_TRUE(log.saw("Failed to send application status/compliance - "));
     }
     EXPECT_TRUE(newReports().empty());
-
     sync(false);
-    const std::vector<Json::Value> reports = newReports();
+    std::vector<Json::Value> reports = newReports();
     ASSERT_EQ(reports.size(), 1u);
     ASSERT_EQ(reports[0]["entries"].size(), 1u);
-    EXPECT_EQ(memberNames(reports[0]["entries"][0]),
-              (std::set<std::string>{"version", "compliance", "protocol", "level", "text", "details", "qualifier",
-                                     "kind", "refurn", "timestamp"}));
+    EXPECT_EQ(memberNames(reports[0]["entries"][0]), everyMember);
+
+    // A 500 takes the server down: the failover signal goes to the caller, and the statuses it carried
+    // are reported in full once the server is back.
+    status->update(ApplicationCompliance("daily", true, 1, "warn", "newest"), Json::Value("x"));
+    refuse("aa/appStatus", 500);
+    EXPECT_THROW(getMyApplicationStatusManager()->reportApplicationStatuses(), ClusterException);
+    EXPECT_TRUE(newReports().empty());
+    clock->advanceSeconds(3600);
+    sync(false);
+    reports = newReports();
+    ASSERT_EQ(reports.size(), 1u);
+    ASSERT_EQ(reports[0]["entries"].size(), 1u);
+    EXPECT_EQ(memberNames(reports[0]["entries"][0]), everyMember);
+    EXPECT_EQ(reports[0]["entries"][0]["text"], "newest");
 }
 
 TEST_F(StatusReportsOnTheService, A404SwitchesReportsOffUntilTheStateIsMadeAgain) {

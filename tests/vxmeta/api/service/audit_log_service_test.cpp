@@ -50,13 +50,14 @@ protected:
         return found;
     }
     static std::string line(const std::string& json) { return jsonString(parseJson(json)); }
-    // A step without encryption whose item makes its event about `size` bytes long.
+    // A step without encryption whose event is about `size` bytes long (the item is in the event twice:
+    // as itself and in the text).
     static std::string bigStep(size_t size, int n) {
         Json::Value step;
         step["category"] = "step";
         step["action"] = "Add";
         step["archive"] = "a.zip";
-        step["item"] = "item-" + std::to_string(n) + "-" + std::string(size > 200 ? size - 200 : 1, 'x');
+        step["item"] = "item-" + std::to_string(n) + "-" + std::string(size > 220 ? (size - 220) / 2 : 1, 'x');
         return jsonString(step);
     }
     std::string deviceAndUser() const {
@@ -310,7 +311,7 @@ TEST_F(AuditOnTheService, ChunksArePostedInOrderAndARefusalStopsTheRest) {
     EXPECT_EQ(texts[0], jsonString(chunks[0]) + "\n");
     EXPECT_EQ(texts[1], jsonString(chunks[1]) + "\n");
 
-    refuse("AuditLog", 500);
+    refuse("AuditLog", 400);
     VxMeta::testing::LogCatcher log;
     EXPECT_FALSE(api.sendAuditLogEntries(lines, 9500, 10));
     EXPECT_TRUE(log.saw("Data failed to send - "));

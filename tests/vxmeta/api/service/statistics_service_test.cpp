@@ -134,7 +134,7 @@ TEST_F(StatisticsOnTheService, AtNineYesterdayIsSentAtOnceAndTheNextChangesOnlyS
 TEST_F(StatisticsOnTheService, ARefusedSendKeepsTheDayAndIsRetriedAfterARandomDelay) {
     recordYesterday();
     setClockSeconds(todayMidnight + 9 * 3600);
-    refuse("extensiblestats", 500);
+    refuse("extensiblestats", 400);
     sync(false);
     EXPECT_TRUE(received("extensiblestats").empty());
     EXPECT_EQ(recordedDays(), std::vector<std::string>{yesterday});
