@@ -135,7 +135,7 @@ private:
         if (category == "step") {
             Json::Value event;
             if (!buildEvent(std::move(line), event)) return false;
-            steps_.push_back(std::move(event));
+            addStep(std::move(event));
             return true;
         }
         if (startswith(category, "end")) {
@@ -256,18 +256,30 @@ private:
         return true;
     }
 
-    // The compact rendering (with its line end) of a chunk of the first `count` step events.
-    std::string render(size_t count) const {
+    // The length of the compact rendering (with its line end) of the chunk with its first `count`
+    // step events. Compact JSON is additive: the document with empty "entries", plus each entry,
+    // plus one comma between entries. Each event's length is taken once, when it joins the chunk.
+    size_t renderedLength(size_t count) const {
         Json::Value document = header_;
-        Json::Value entries(Json::arrayValue);
-        if (contextEntry_) entries.append(*contextEntry_);
-        for (size_t i = 0; i < count; ++i) entries.append(steps_[i]);
-        document["entries"] = std::move(entries);
-        return jsonString(document) + "\n";
+        document["entries"] = Json::Value(Json::arrayValue);
+        size_t length = jsonString(document).size() + 1;
+        size_t elements = count;
+        if (contextEntry_) {
+            length += jsonString(*contextEntry_).size();
+            ++elements;
+        }
+        for (size_t i = 0; i < count; ++i) length += lengths_[i];
+        if (elements > 1) length += elements - 1;
+        return length;
+    }
+
+    void addStep(Json::Value event) {
+        lengths_.push_back(jsonString(event).size());
+        steps_.push_back(std::move(event));
     }
 
     void measure() {
-        const size_t length = render(steps_.size()).size();
+        const size_t length = renderedLength(steps_.size());
         if (length > maxBytes_ || steps_.size() > maxEntries_) {
             if (measured_ == 0) split();
             else closeRequested_ = true;
@@ -277,15 +289,26 @@ private:
         if (length == maxBytes_ || steps_.size() == maxEntries_) closeRequested_ = true;
     }
 
+    // The chunk document of the first `count` step events, which are moved into it.
+    Json::Value takeDocument(size_t count) {
+        Json::Value document = header_;
+        Json::Value entries(Json::arrayValue);
+        if (contextEntry_) entries.append(*contextEntry_);
+        for (size_t i = 0; i < count; ++i) entries.append(std::move(steps_[i]));
+        document["entries"] = std::move(entries);
+        return document;
+    }
+
     // Appends the measured part of the chunk; the rest (the batch that did not fit) waits for the next.
     void closeChunk() {
-        if (measured_ > 0) out_.push_back(documentOf(measured_));
-        std::vector<Json::Value> batch(std::make_move_iterator(steps_.begin() + static_cast<std::ptrdiff_t>(measured_)),
-                                       std::make_move_iterator(steps_.end()));
+        if (measured_ > 0) out_.push_back(takeDocument(measured_));
+        const auto rest = static_cast<std::ptrdiff_t>(measured_);
+        carried_.assign(std::make_move_iterator(steps_.begin() + rest), std::make_move_iterator(steps_.end()));
+        carriedLengths_.assign(lengths_.begin() + rest, lengths_.end());
         header_ = Json::Value();
         steps_.clear();
+        lengths_.clear();
         measured_ = 0;
-        carried_ = std::move(batch);
     }
 
     // A chunk without step events takes the context as it is now and the batch carried over.
@@ -297,51 +320,47 @@ private:
             if (settings_.mode == 0) contextEntry_ = context_;
         }
         steps_ = std::move(carried_);
+        lengths_ = std::move(carriedLengths_);
         carried_.clear();
+        carriedLengths_.clear();
         measured_ = 0;
-    }
-
-    Json::Value documentOf(size_t count) const {
-        Json::Value document = header_;
-        Json::Value entries(Json::arrayValue);
-        if (contextEntry_) entries.append(*contextEntry_);
-        for (size_t i = 0; i < count; ++i) entries.append(steps_[i]);
-        document["entries"] = std::move(entries);
-        return document;
     }
 
     // The last chunk: as it is when it fits, else split.
     void finish() {
         if (header_.isNull()) fillHeader();
-        const size_t length = render(steps_.size()).size();
-        if (length <= maxBytes_ && steps_.size() <= maxEntries_) {
-            out_.push_back(documentOf(steps_.size()));
+        if (renderedLength(steps_.size()) <= maxBytes_ && steps_.size() <= maxEntries_) {
+            out_.push_back(takeDocument(steps_.size()));
             return;
         }
         measured_ = 0;
         split();
-        if (!steps_.empty()) out_.push_back(documentOf(steps_.size()));
+        if (!steps_.empty()) out_.push_back(takeDocument(steps_.size()));
     }
 
     // The chunk's events do not fit even without the newest batch: they are packed into as many
     // chunks as they need, in order, and what remains stays as the chunk under construction. An event
     // that does not fit a chunk on its own is dropped.
     void split() {
-        const size_t base = render(0).size();
+        const size_t base = renderedLength(0);
         std::vector<Json::Value> pending = std::move(steps_);
+        std::vector<size_t> pendingLengths = std::move(lengths_);
         steps_.clear();
+        lengths_.clear();
         size_t length = base;
-        for (Json::Value& event : pending) {
-            const size_t eventLength = jsonString(event).size();
+        for (size_t i = 0; i < pending.size(); ++i) {
+            const size_t eventLength = pendingLengths[i];
             const size_t separator = (steps_.empty() && !contextEntry_) ? 0 : 1;
             if (length + separator + eventLength <= maxBytes_ && steps_.size() < maxEntries_) {
                 length += separator + eventLength;
-                steps_.push_back(std::move(event));
+                steps_.push_back(std::move(pending[i]));
+                lengths_.push_back(eventLength);
                 continue;
             }
             if (!steps_.empty()) {
-                out_.push_back(documentOf(steps_.size()));
+                out_.push_back(takeDocument(steps_.size()));
                 steps_.clear();
+                lengths_.clear();
                 length = base;
             }
             const size_t alone = base + (contextEntry_ ? 1 : 0) + eventLength;
@@ -351,7 +370,8 @@ private:
                 continue;
             }
             length = alone;
-            steps_.push_back(std::move(event));
+            steps_.push_back(std::move(pending[i]));
+            lengths_.push_back(eventLength);
         }
         measured_ = steps_.size();
     }
@@ -370,9 +390,11 @@ private:
 
     Json::Value header_;                     // null until filled for the chunk
     std::optional<Json::Value> contextEntry_; // the chunk's first entry (factored mode)
-    std::vector<Json::Value> steps_;         // the chunk's step events; the batch is those after measured_
-    size_t measured_ = 0;                    // step events of the last rendering that fitted
-    std::vector<Json::Value> carried_;       // the batch a closed chunk passes to the next
+    std::vector<Json::Value> steps_;          // the chunk's step events; the batch is those after measured_
+    std::vector<size_t> lengths_;             // their compact lengths
+    size_t measured_ = 0;                     // step events of the last rendering that fitted
+    std::vector<Json::Value> carried_;        // the batch a closed chunk passes to the next
+    std::vector<size_t> carriedLengths_;
     bool closeRequested_ = false;
 };
 

@@ -241,6 +241,14 @@ TEST_F(AuditOnTheService, ExactLimitsCloseTheChunkWithThoseEvents) {
     EXPECT_EQ(chunks[0]["entries"].size(), 5u);
     EXPECT_EQ(chunks[1]["entries"].size(), 2u);
 
+    // The framework's limits: 500 small events close a chunk.
+    std::vector<std::string> many;
+    for (int i = 0; i < 620; ++i) many.push_back(bigStep(300, i));
+    chunks = process(many);
+    ASSERT_EQ(chunks.size(), 2u);
+    EXPECT_EQ(chunks[0]["entries"].size(), 500u);
+    EXPECT_EQ(chunks[1]["entries"].size(), 120u);
+
     // A rendering exactly maxBytes long: the first three events alone.
     const std::vector<Json::Value> three = process({lines[0], lines[1], lines[2]}, 1000000, 500);
     ASSERT_EQ(three.size(), 1u);
