@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <set>
 #include <utility>
 
 #include "vxmeta/access/access_checks.h"
@@ -162,10 +161,21 @@ private:
     bool buildEvent(Json::Value step, Json::Value& event) {
         const std::string archive = readText(step, "archive");
         if (!step.isMember("status")) step["status"] = Json::Value();
-        const Json::Value status = jsonObject(step, "status");
+        int severity = 3;
+        std::string description;
+        {
+            const Json::Value& status = jsonObject(step, "status");
+            if (!emptyValue(status)) {
+                const std::string level = canocase(jsonText(status, "level"));
+                if (level == "info") severity = 3;
+                else if (level == "warning") severity = 2;
+                else if (jsonInt(status, "code") != 0) severity = 1;
+                description = jsonText(status, "description");
+            }
+        }
         std::string action = readText(step, "action");
         const std::string item = readText(step, "item");
-        const Json::Value encryption = step.isMember("encryption") ? jsonObject(step, "encryption") : Json::Value();
+        const bool encrypted = step.isMember("encryption") && !emptyValue(jsonObject(step, "encryption"));
 
         const Json::Value& policy = jsonObject(step, "policy");
         if (!emptyValue(policy)) {
@@ -196,18 +206,9 @@ private:
         std::string subject = "Unknown action";
         std::string eventText = "Tarvex Step";
         std::string tags = "Archive";
-        int severity = 3;
-        std::string description;
-        if (!emptyValue(status)) {
-            const std::string level = canocase(jsonText(status, "level"));
-            if (level == "info") severity = 3;
-            else if (level == "warning") severity = 2;
-            else if (jsonInt(status, "code") != 0) severity = 1;
-            description = jsonText(status, "description");
-        }
         if (!action.empty()) tags += "," + action;
 
-        if (emptyValue(encryption)) {
+        if (!encrypted) {
             step.removeMember("contingency_keys");
         } else {
             Json::Value& facts = step["encryption"];
@@ -235,10 +236,10 @@ private:
         }
 
         const std::vector<std::string> tagList = splitParts(tags, ",");
-        const std::set<std::string> tagSet(tagList.begin(), tagList.end());
-        if (tagSet.count("Archive") != 0) {
-            if (!settings_.archiveNonEncrypted && tagSet.count("Encrypted") == 0) return false;
-            if (!settings_.archiveCopy && tagSet.count("Copy") != 0) return false;
+        const auto tagged = [&](const char* tag) { return std::find(tagList.begin(), tagList.end(), tag) != tagList.end(); };
+        if (tagged("Archive")) {
+            if (!settings_.archiveNonEncrypted && !tagged("Encrypted")) return false;
+            if (!settings_.archiveCopy && tagged("Copy")) return false;
         }
 
         step["tags"] = tags;
@@ -262,10 +263,10 @@ private:
     size_t renderedLength(size_t count) const {
         Json::Value document = header_;
         document["entries"] = Json::Value(Json::arrayValue);
-        size_t length = jsonString(document).size() + 1;
+        size_t length = jsonStringLength(document) + 1;
         size_t elements = count;
         if (contextEntry_) {
-            length += jsonString(*contextEntry_).size();
+            length += jsonStringLength(*contextEntry_);
             ++elements;
         }
         for (size_t i = 0; i < count; ++i) length += lengths_[i];
@@ -274,7 +275,7 @@ private:
     }
 
     void addStep(Json::Value event) {
-        lengths_.push_back(jsonString(event).size());
+        lengths_.push_back(jsonStringLength(event));
         steps_.push_back(std::move(event));
     }
 
