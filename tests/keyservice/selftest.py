@@ -377,6 +377,40 @@ class AccountsTest(unittest.TestCase):
         self.c.admin("/reset", {})
         self.assertEqual(self.c.api(0, sid)[0], 404)
 
+    def test_client_made_account_and_device_recovery(self):
+        from kslib import credentials, signing
+        from cryptography.hazmat.primitives.asymmetric import rsa
+        service_key = signing.load_public_key_text(self.c.d["service_public_key"])
+        key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+        urn = "urn:vx:user/selftest"
+        pid_record = {"urn": urn, "email": "made@example.test", "name": "Made", "revision": 1,
+                      "pubkey": signing.public_key_text(key.public_key())}
+        pid = {"id": 0, "record": pid_record,
+               "signature": signing.sign_text(key, signing.canonical_json(pid_record))}
+        raw_token = credentials.b64(os.urandom(32))
+        token_hash = credentials.token_hash(raw_token, urn, credentials.b64(os.urandom(16)))
+        body = {"pid": pid, "sid": {"record": {"shash": "V2-selftest", "revision": 1}},
+                "user": {"record": {"loginSalt": "salt", "loginRounds": 10, "revision": 1}},
+                "device": {"record": {"urn": "LIN-1", "owner": urn, "revision": 1}, "recovery_code": "C" * 44},
+                "loginToken": credentials.rsa_text(service_key, raw_token),
+                "loginTokenHash": credentials.rsa_text(service_key, token_hash)}
+        wrong = dict(body, loginTokenHash=credentials.rsa_text(service_key, "x-y"))
+        self.assertEqual(self.c.api(0, "ua/createAccount/", "POST", json.dumps(wrong).encode())[0], 403)
+        status, _, text = self.c.api(0, "ua/createAccount/", "POST", json.dumps(body).encode())
+        self.assertEqual(status, 200, text)
+        self.assertEqual(set(json.loads(text)), {"pid", "sid", "user", "device"})
+        self.assertEqual(self.c.api(0, "ua/createAccount/", "POST", json.dumps(body).encode())[0], 409)
+
+        ask = {"email": "other@example.test", "device": "LIN-1"}
+        self.assertEqual(self.c.api(0, "recovery", "POST", json.dumps(ask).encode())[0], 404)
+        ask["email"] = "MADE@example.test"
+        self.assertEqual(self.c.api(0, "recovery", "POST", json.dumps(ask).encode())[0], 200)
+        message = self.c.admin("/recovery")[1][-1]
+        self.assertEqual((message["kind"], message["device"]), ("recovery", "LIN-1"))
+        status, _, text = self.c.api(0, "recovery", headers={"Authorization": message["token"]})
+        self.assertEqual((status, json.loads(text)), (200, {"recovery_code": "C" * 44}))
+        self.assertEqual(self.c.api(0, "recovery", headers={"Authorization": "rt-unknown"})[0], 403)
+
     def test_totp_codes_follow_the_published_vectors(self):
         # RFC 6238, appendix B (SHA-1 seed "12345678901234567890"): the last six digits.
         secret = base64.b32encode(b"12345678901234567890").decode()
@@ -501,6 +535,67 @@ class ManagedAndMigrationTest(unittest.TestCase):
         status, reply = self.post("ua/consumeMigrationBlob", body, base=self.c.d["satellite"]["url"])
         self.assertEqual((status, reply["reason"]), (403, "Incorrect Credentials"))
         self.assertEqual(self.c.admin("/satellite/migration")[1]["consumed"], [])
+
+
+class TeamsTest(unittest.TestCase):
+    """Per-account views, the ids the service fills in and the team's side of a join."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+    new_account = AccountsTest.new_account
+    challenge = AccountsTest.challenge
+    answer = AccountsTest.answer
+
+    def bearer(self, email):
+        account, key = self.new_account(email=email)
+        _, token = self.answer(self.challenge(account), key, id=account["id"])
+        return account, {"Authorization": "V2 " + token["access_token"]}
+
+    def listing(self, stem, headers):
+        status, _, body = self.c.api(0, stem, headers=headers)
+        self.assertEqual(status, 200, body)
+        return json.loads(body)
+
+    def test_each_account_sees_its_own_part(self):
+        owner, as_owner = self.bearer("owner@example.test")
+        holder, as_holder = self.bearer("holder@example.test")
+        _, as_stranger = self.bearer("stranger@example.test")
+        status, made = self.c.admin("/people/%d/key" % owner["id"], {"urn": "file-1"})
+        self.assertEqual(status, 200, made)
+        right = {"record": {"asset": "file-1", "owner": owner["urn"], "participant": holder["urn"],
+                            "access": "allow", "revision": 1}}
+        status, _, body = self.c.api(0, "assetright/", method="POST", body=json.dumps(right).encode(),
+                                     headers=as_owner)
+        self.assertEqual(status, 201, body)
+        stored = json.loads(body)
+        self.assertEqual((stored["ownerid"], stored["participantid"], stored["assetid"]),
+                         (owner["id"], holder["id"], made["asset"]["id"]))
+        self.assertEqual(len(self.listing("asset", as_stranger)), 1, "views are off")
+        self.c.admin("/views", {"enabled": True})
+        self.assertEqual([f["record"]["urn"] for f in self.listing("asset", as_holder)], ["file-1"])
+        self.assertEqual(self.listing("asset", as_stranger), [])
+        self.assertEqual(len(self.listing("assetkey", as_owner)), 1)
+        self.assertEqual(self.listing("assetkey", as_holder), [])
+
+    def test_the_team_answers_a_join(self):
+        status, team = self.c.admin("/teams", {"urn": "urn:team/T"})
+        self.assertEqual(status, 200, team)
+        joiner, as_joiner = self.bearer("joiner@example.test")
+        join = {"record": {"ca": "URN:TEAM/t", "participant": joiner["urn"], "userstatus": "allow", "revision": 1}}
+        status, _, body = self.c.api(0, "cajoin/", method="POST", body=json.dumps(join).encode(), headers=as_joiner)
+        stored = json.loads(body)
+        self.assertEqual((status, stored["caurn"], stored["team_id"], stored["teamstatus"]),
+                         (201, "urn:team/T", team["id"], ""))
+        self.c.admin("/views", {"enabled": True})
+        self.assertEqual(self.listing("teamdata", as_joiner), [], "not a member yet")
+        self.c.admin("/teams/joins/%d/answer" % stored["id"], {"teamstatus": "allow"})
+        data = self.listing("teamdata", as_joiner)
+        self.assertEqual([(d["kind"], d["extra"]) for d in data], [("Contingency", "urn:team/T")])
+        # The team's answer stays while the join names the same team.
+        join["record"].update(userstatus="deny", revision=2)
+        status, _, body = self.c.api(0, "cajoin/%d/" % stored["id"], method="PUT",
+                                     body=json.dumps(join).encode(), headers=as_joiner)
+        self.assertEqual((status, json.loads(body)["teamstatus"]), (200, "allow"))
 
 
 class StartStopTest(unittest.TestCase):

@@ -41,6 +41,19 @@ class Account:
         self.managed_password = managed_password
         self.home_server = home_server
         self.enabled = True
+        # An account created by a client: the service never sees its password, only the login token.
+        self.token = None
+
+    def has_password(self):
+        return self.password is not None or self.token is not None
+
+    def expected_token(self):
+        """The login token of the account's password; None for a key-pair account."""
+        if self.token is not None:
+            return self.token
+        if self.password is None:
+            return None
+        return credentials.login_token(self.password, self.salt, self.rounds)
 
     def public_text(self):
         return signing.public_key_text(self.key.public_key())
@@ -89,7 +102,7 @@ def get_challenge(call):
         if account is None:
             return _error(404, "No identity %s" % urn)
         reply = {"challenge": credentials.b64(os.urandom(32)), "challengeRef": credentials.b64(os.urandom(9))}
-        if account.password is not None:
+        if account.has_password():
             reply["loginSalt"] = account.salt
             reply["loginRounds"] = account.rounds
         _store(call).challenges[reply["challenge"]] = (account.id, dict(reply))
@@ -119,8 +132,8 @@ def post_challenge(call):
         if not isinstance(signature, str) or not signing.verify_text(account.public_text(), answer["challenge"],
                                                                      signature):
             return _refused()
-        if account.password is not None:
-            expected = credentials.login_token(account.password, account.salt, account.rounds)
+        if account.has_password():
+            expected = account.expected_token()
             try:
                 given = credentials.open_rsa_text(call.state.key.private_key, answer.get("loginToken") or "")
             except ValueError:

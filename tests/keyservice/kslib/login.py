@@ -66,13 +66,13 @@ def _new_challenge(state, account):
 
 
 def _token_matches(state, account, wrapped):
-    if account.password is None:
+    if not account.has_password():
         return False
     try:
         given = credentials.open_rsa_text(state.key.private_key, wrapped or "")
     except ValueError:
         return False
-    return given == credentials.login_token(account.password, account.salt, account.rounds)
+    return given == account.expected_token()
 
 
 def login_parameters(call):

@@ -8,6 +8,7 @@ import threading
 
 from . import signing
 from .faults import FaultTable
+from .account_changes import RecoveryState
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
@@ -17,6 +18,7 @@ from .mfa import MfaState
 from .records import RecordStore
 from .reports import ReportState
 from .sync_state import SyncState
+from .teams import TeamState
 
 DEFAULT_DATA_CENTER = "dc1"
 DEFAULT_POLLING_INTERVAL = 60
@@ -49,9 +51,11 @@ class ServiceState:
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
+            self.teams = TeamState()
             self.managed = ManagedState()
             self.migration = MigrationState()
             self.mfa = MfaState()
+            self.recovery = RecoveryState()
             self.reports = ReportState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]

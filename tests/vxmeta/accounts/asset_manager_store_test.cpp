@@ -91,7 +91,8 @@ protected:
         globalState.clear();
         PipelineTest::TearDown();
     }
-    // A manager holding one key with two revisions, one right and one feature, all clean.
+    // A manager holding one key with two revisions, one right and one feature, all clean and as the
+    // per-key pass leaves them (the user's revisions of the user's own key are usable).
     static void load(SingleAssetManager& manager) {
         LockScope lock(masterMutex);
         manager.asset->urn = assetUrn;
@@ -100,6 +101,7 @@ protected:
         clean(manager.asset);
         manager.keys->push_back(keyOf(1));
         manager.keys->push_back(keyOf(2));
+        for (auto& key : *manager.keys) key->allowed = true;
         manager.rights->push_back(rightOf(otherUrn));
         manager.features->push_back(feature());
         // Signed once, as a stored record is.
@@ -191,7 +193,12 @@ TEST_F(AssetManagerStore, RestoreFillsTheManagersOwnAssetAndListsAndSkipsOtherPa
     pairs.insert(pairs.end(), saved->begin(), saved->end());
     // A key stored under the name of another revision.
     auto moved = keyOf(5);
+    moved->allowed = true;
     pairs.push_back(std::make_shared<Serial>("assetkey-urn:vx:asset,1-urn:vx:user,own-9", moved->toJSON(false)));
+    // A revision saved before a pass had judged it: the restore's pass makes it usable, and a flag
+    // the pass changed is a change the next save writes.
+    auto unjudged = keyOf(6);
+    pairs.push_back(std::make_shared<Serial>(serializationName(*unjudged), unjudged->toJSON(false)));
 
     SingleAssetManager manager;
     const std::shared_ptr<Asset> before = manager.asset;
@@ -199,10 +206,14 @@ TEST_F(AssetManagerStore, RestoreFillsTheManagersOwnAssetAndListsAndSkipsOtherPa
     EXPECT_EQ(manager.asset, before);
     EXPECT_EQ(manager.asset->urn, assetUrn);
     ASSERT_EQ(manager.assets->size(), 1u);
-    ASSERT_EQ(manager.keys->size(), 3u);
+    ASSERT_EQ(manager.keys->size(), 4u);
     EXPECT_FALSE((*manager.keys)[0]->localDirty);
+    EXPECT_FALSE((*manager.keys)[1]->localDirty);
     EXPECT_TRUE((*manager.keys)[2]->localDirty);
     EXPECT_EQ((*manager.keys)[2]->keysequence, 5);
+    EXPECT_TRUE((*manager.keys)[3]->allowed);
+    EXPECT_TRUE((*manager.keys)[3]->localDirty);
+    EXPECT_EQ(manager.asset->compatibility, "Fully Compatible");
     EXPECT_EQ(manager.rights->size(), 1u);
     EXPECT_EQ(manager.features->size(), 1u);
     EXPECT_TRUE(manager.requests->empty());

@@ -37,6 +37,7 @@
 #include "vxmeta/records/device.h"
 #include "vxmeta/records/mfa_pair.h"
 #include "vxmeta/records/persists.h"
+#include "vxmeta/records/pid.h"
 #include "vxmeta/records/record_test_support.h"
 #include "vxmeta/records/signing_fixture.h"
 #include "vxmeta/records/sid.h"
@@ -87,7 +88,8 @@ void fillDataset() {
     asset->urn = assetUrn;
     asset->owner = VxMetaTest::ownUrn;
     asset->name = "Key";
-    asset->compatibility = "Optional";
+    // What the restore's pass derives again: no feature of the dataset applies here.
+    asset->compatibility = "Fully Compatible";
     myAssets->push_back(asset);
     auto right = std::make_shared<AssetRight>();
     right->asset = assetUrn;
@@ -263,7 +265,7 @@ TEST_F(PersistedStore, RoundTripOverEveryRecordKind) {
         LockScope lock(masterMutex);
         ASSERT_EQ(myAssets->size(), 1u);
         EXPECT_EQ((*myAssets)[0]->urn, assetUrn);
-        EXPECT_EQ((*myAssets)[0]->compatibility, "Optional");
+        EXPECT_EQ((*myAssets)[0]->compatibility, "Fully Compatible");
         EXPECT_FALSE((*myAssets)[0]->localDirty);
         EXPECT_EQ(mySID->prikey, "V1-secret");
         EXPECT_EQ(myPersists->pollingInterval, 90);
@@ -429,6 +431,7 @@ TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) 
     Asset asset;
     asset.urn = "urn:vx:asset/new";
     asset.owner = VxMetaTest::ownUrn;
+    asset.compatibility = "Fully Compatible";
     const std::string value = asset.toJSON(false);
     restoreAll(pythonStore({{"asset-urn:vx:asset,old", value}, {"toopherpair-x", "{}"}, {"unknown-x", "{}"}}));
     {
@@ -461,6 +464,47 @@ TEST_F(PersistedStore, RestoreTakesTheTimesAndTidiesTheApplicationData) {
     EXPECT_TRUE(myPersists->localDirty);
     ASSERT_EQ(myAppDatas->size(), 1u);
     EXPECT_EQ((*myAppDatas)[0]->name, "kept");
+}
+
+TEST_F(PersistedStore, RestoreEndsWithAReconciliationPassOverTheRestoredLists) {
+    PID pid;
+    pid.urn = VxMetaTest::ownUrn;
+    // Stored before the feature below arrived: its derived text is stale.
+    Asset asset;
+    asset.urn = assetUrn;
+    asset.owner = VxMetaTest::ownUrn;
+    asset.compatibility = "Fully Compatible";
+    AssetFeature feature;
+    feature.asset = assetUrn;
+    feature.name = "redaction";
+    feature.compatibility = "Suggested";
+    feature.id = 5;
+    // Stored before a pass had judged it.
+    AssetKey key;
+    key.asset = assetUrn;
+    key.participant = VxMetaTest::ownUrn;
+    key.keysequence = 1;
+    key.id = 7;
+    AssetRequest request;
+    request.asset = assetUrn;
+    request.participant = otherUrn;
+    request.id = 8;
+    restoreAll(pythonStore({{serializationName(pid), pid.toJSON(false)},
+                            {serializationName(asset), asset.toJSON(false)},
+                            {serializationName(feature), feature.toJSON(false)},
+                            {serializationName(key), key.toJSON(false)},
+                            {serializationName(request), request.toJSON(false)}}));
+    LockScope lock(masterMutex);
+    ASSERT_EQ(myAssets->size(), 1u);
+    EXPECT_EQ((*myAssets)[0]->compatibility, "Suggested Upgrade");
+    EXPECT_EQ((*myAssets)[0]->upgradeLevel, 2);
+    ASSERT_EQ(myFeatures->size(), 1u);
+    EXPECT_EQ((*myFeatures)[0]->assetLink, (*myAssets)[0]);
+    ASSERT_EQ(myKeys->size(), 1u);
+    EXPECT_TRUE((*myKeys)[0]->allowed);
+    EXPECT_TRUE((*myKeys)[0]->localDirty);
+    ASSERT_EQ(myRequests->size(), 1u);
+    EXPECT_EQ((*myRequests)[0]->status, "notify");
 }
 
 TEST_F(PersistedStore, WithoutPersistedMetadataOnlyTheOwnRecordsAreStored) {

@@ -9,6 +9,10 @@ file(GLOB sync_service_tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/servic
 add_executable(test_sync_service ${sync_service_tests} ${CMAKE_CURRENT_LIST_DIR}/../comm/service/key_service.cpp)
 target_include_directories(test_sync_service PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
 target_link_libraries(test_sync_service PRIVATE Vorlane CURL::libcurl GTest::gtest GTest::gtest_main)
+# Python checks what the client wrapped.
+target_compile_definitions(test_sync_service PRIVATE
+  VX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  VX_PYTHON="${Python3_EXECUTABLE}")
 vx_warnings(test_sync_service)
 gtest_discover_tests(test_sync_service
   PROPERTIES LABELS sync ${VX_KEYSERVICE_TEST_PROPERTIES} TIMEOUT 180

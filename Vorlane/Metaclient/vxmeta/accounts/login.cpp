@@ -171,7 +171,7 @@ void login(const std::string& email, const std::string& password, bool mfa) {
     }
 
     marker.dispose();
-    LockScope lock(masterMutex);
+    // The pass takes the master lock itself, around its steps only.
     StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
     pass.runMaster();
 }

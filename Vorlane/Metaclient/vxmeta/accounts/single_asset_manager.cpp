@@ -42,10 +42,13 @@ std::string SingleAssetManager::getURN() const {
 
 void SingleAssetManager::examineState() {
     sync();
+    StateProcessor pass(assets, rights, keys, features);
     {
         LockScope lock(masterMutex);
-        StateProcessor(assets, rights, keys, features).run(false);
+        pass.run(false);
     }
+    // Requests for a key being deleted are refused once the lock is released (sync lock first).
+    pass.answerRefusedRequests();
     sync();
 }
 

@@ -51,7 +51,8 @@ public:
     std::string getKind() const;
     std::string getURN() const;
 
-    // Sends the changed records, reconciles the lists (the per-key pass), and sends what the pass changed.
+    // Sends the changed records, reconciles the lists (the per-key pass), answers "deny" to the requests
+    // the pass refused, and sends what the pass changed. The caller does not hold the master lock.
     void examineState();
 
     // Under the master lock: the pairs of the asset, keys, rights, requests and features lists, in that

@@ -402,7 +402,7 @@ private:
 } // namespace
 
 bool RawVorlane::processAuditLogEntries(const std::vector<std::string>& lines, std::vector<Json::Value>& chunks,
-                                        uint64_t maxBytes, uint32_t maxEntries) {
+                                        size_t maxBytes, uint32_t maxEntries) {
     const AuditSettings settings = readSettings();
     if (!loggedIn() || !isSatellite() || !settings.enabled) return false;
     try {
@@ -426,7 +426,7 @@ bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks) {
     return true;
 }
 
-bool RawVorlane::sendAuditLogEntries(const std::vector<std::string>& lines, uint64_t maxBytes, uint32_t maxEntries) {
+bool RawVorlane::sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries) {
     AuditLogChunks chunks;
     try {
         if (!processAuditLogEntries(lines, chunks, maxBytes, maxEntries)) {

@@ -2,32 +2,138 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <json/value.h>
 
+#include "vxmeta/accounts/mfa_policy.h"
+#include "vxmeta/accounts/mfa_verification_callback.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/records/vx_metadata.h"
+#include "vxmeta/sync/persisted_store.h"
 
 namespace VxMeta {
 
-class TeamData;
 class ApplicationStatus;
+class Asset;
+class AssetKey;
+class Deployment;
+class Device;
+class MFAPair;
+class Notification;
+class SingleAssetManager;
+class TeamData;
+class XPID;
 
+// Not a base class for deletion: the one API object lives as long as the process, and the class has
+// no virtual destructor. Its one virtual operation is getUserETag.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class RawVorlane {
 public:
-    // Starts the library (init).
+    // An archive password and the archive key metadata to keep with the archive.
+    struct EncryptionInfo {
+        std::string password;
+        std::string json;
+    };
+
+    // The device record that an account creation sends, and the recovery data that goes with it.
+    class Helper {
+    public:
+        explicit Helper(RawVorlane& api);
+        // A new device record of this installation (given identifier or a new one, given name,
+        // platform and application), with a new recovery code; keeps the password's recovery cipher
+        // under that code.
+        Device& createDevice(const std::string& password);
+        // Under the master lock: the dataset's device keeps the recovery cipher, locally dirty.
+        void postCreateDevice();
+
+        RawVorlane& api;
+        std::string recoveryCipher;
+        std::shared_ptr<Device> newDevice;
+    };
+
+    // Empty identity, no notices; starts the library (init).
     RawVorlane();
 
+    // --- configuration and persisted state (raw_vorlane.cpp) -----------------------------------
+    // Under the sync and master locks: this application's name, version and capabilities (the set
+    // replaced whole).
+    void setAppInfo(const std::string& appName, const std::string& appVersion,
+                    const std::set<std::string>& capabilities);
+    // The device identity the host gives: the identifier must begin with the platform's first three
+    // characters in upper case. Under the sync and master locks; nothing is sent.
+    void setDeviceInfo(const std::string& guid, const std::string& name, const std::string& platform,
+                       const std::string& platformVersion, const std::string& platformSubtype);
+    // Under the sync and master locks: the protocol scopes and the known features (each set replaced).
+    void setScopesAndKnownFeatures(const std::set<std::string>& scopes, const std::set<std::string>& knownFeatures);
+    // Under the master lock: the library's log level.
+    void setLogLevel(int level);
+    // Switches the state record's locker support on once (locally dirty when it changed).
+    void enableLockerSupport();
+    int32_t getLockerTag();
+    std::string getLockerJSON();
+    // The server at the prefix from now on, with an empty service key.
+    void setPrefix(const std::string& prefix);
     // Under the master lock: the base URL of the server the cluster evaluator selects now.
     std::string getPrefix();
-    // Under the sync lock: the synchronization problems kept so far, which are then forgotten.
-    std::vector<VxMetaException> getSyncProblems();
+    // The persisted pairs of the dataset (only the changed ones with changedOnly).
+    SerialListPtr serializeAll(bool changedOnly);
+    // Rebuilds the dataset from the pairs; any fault empties it (VXMECAT_INVALID_METADATA).
+    void restoreAll(SerialList pairs);
     // The host could not keep the pairs of the last changes-only save: the next changes-only save
     // hands them out again (the persisted store's changesWereNotSaved).
     void changesWereNotSaved();
+
+    // One GET or POST of an API path with the server's access token; the reply body.
+    std::string GET(const std::string& path);
+    std::string POST(const std::string& path, const std::string& body);
+
+    // --- accounts (account_creation.cpp, account_queries.cpp) ----------------------------------
+    // Under the sync and master locks: a new account on the key server of the address, with new
+    // keys, registered together with this device. Any failure after the dataset was emptied empties
+    // it again, so a failed creation never leaves a signed-in look.
+    void createAccount(const std::string& email, const std::string& name, const std::string& password);
+    // The library's logout: private keys and access tokens dropped; the dataset stays.
+    void logout();
+    bool isLoggedIn();
+    bool isManagedAccount();
+    bool shouldPersistCredentials();
+    // The user's e-mail address is verified.
+    bool isAuthenticated();
+
+    // --- account changes and recovery (account_changes.cpp, password_recovery.cpp) -------------
+    // Under the sync lock: new login material and a new recovery code for the new password; the
+    // request runs without the master lock.
+    void changePassword(const std::string& oldPassword, const std::string& newPassword, bool mfa);
+    // Under the sync lock: the PID with the new address (name) sent, then merged.
+    void changeEmail(const std::string& email, bool mfa);
+    void changeName(const std::string& name, bool mfa);
+    // Under the sync lock: the user record sent with "email_pending".
+    void requestEmailVerification();
+    // Under the master lock: this device holds what a recovery needs, for an unmanaged account.
+    bool canRecoveryBePerformed();
+    // Under the sync lock: asks the service to send the recovery message (to the PID's address when
+    // the text is empty).
+    void requestRecoveryEmail(const std::string& email);
+    // The password kept under the recovery code the service hands out for the token.
+    std::string recoverPassword(const std::string& recoveryToken, bool mfa, const std::string& recoveryCipher);
+    int64_t getUserId();
+    std::string getUserURN();
+    std::string getUserEmail();
+    std::string getUserName();
+    // Under the master lock: the user record's etag.
+    virtual int64_t getUserETag();
+    // Under the master lock: the MFA policy in force, checked.
+    MfaPolicy getMfaPolicy();
+    std::vector<std::shared_ptr<MFAPair>> getMfaPairs();
+    bool createMfaCertPair(const std::string& associationValue, const std::string& secret);
+    void setMfaVerificationCallback(MfaVerificationCallback::Function callback);
 
     // --- sign-in (account_sign_in.cpp, device_registration.cpp, password_recovery.cpp) ----------
     // Under the sync lock: the sign-in, then the device and application mapping, then the renewal
@@ -95,29 +201,77 @@ public:
     // Whether the service has numbered the PID.
     bool isRegistered();
 
-    // --- reports (statistics_api.cpp, application_status_api.cpp, audit_log.cpp) ---------------
-    // Adds the value to today's counter of the kind and qualifier.
-    void incrementStat(const std::string& kind, const std::string& qualifier, int64_t value);
-    // Sets today's counter of the kind and qualifier to the value.
-    void setStat(const std::string& kind, const std::string& qualifier, int64_t value);
-    // The status registered under refurn and kind in the process-wide registry, registered now when
-    // absent.
+    // --- keys, notifications, application data, directory, team and reports -------------------
+    // (operations_awaiting_areas.cpp: their areas are not built yet; each answers empty or fails
+    // with VXMECAT_INTERNAL "Operation not available in this build")
+    std::shared_ptr<Asset> getAsset(const std::string& urn, bool localOnly, bool askOnNoRight);
+    std::shared_ptr<Asset> createAsset(const std::string& name, const std::string& objectKind,
+                                       const std::string& objectCookie);
+    std::shared_ptr<Asset> createAsset(const std::string& name, const std::string& objectKind);
+    void deleteAsset(const std::string& urn);
+    void changeAssetName(const std::string& urn, const std::string& name);
+    RecordListPtr<XPID> getAssetParticipants(const std::string& urn);
+    void updateAssetAccess(const std::string& urn, const std::vector<std::string>& emails, bool flag);
+    void setAssetAccess(const std::string& urn, const std::vector<std::string>& emails);
     std::shared_ptr<ApplicationStatus> registerApplicationStatus(const std::string& kind, const std::string& version,
                                                                  const std::string& refurn);
+    std::shared_ptr<Deployment> getMyDeployment();
+
+    std::string getArchiveDecryptionPassword(const std::string& json, bool flag);
+    EncryptionInfo getArchiveEncryptionPassword(const std::string& keyUrn);
+    EncryptionInfo getArchiveEncryptionPassword(const std::string& keyUrn, const std::string& password);
+    EncryptionInfo getArchiveEncryptionPassword(SingleAssetManager& manager);
+    EncryptionInfo getArchiveEncryptionPassword(std::shared_ptr<AssetKey> assetKey);
+    EncryptionInfo getArchiveEncryptionPassword(std::shared_ptr<AssetKey> assetKey, const std::string& password);
+    bool isContingencyGroupActive();
+    bool canCreateKey(const std::string& keyKind);
+
+    RecordListPtr<Notification> getNotifications();
+    void respondToNotification(const std::string& urn, const std::string& answer);
+
+    void saveAppData(const std::string& name, const std::string& value, bool perDevice);
+    void removeAppData(const std::string& name);
+    std::string getAppData(const std::string& name);
+
+    RecordListPtr<XPID> getXPIDs();
+    RecordListPtr<XPID> lookupUsers(std::vector<std::string> emails);
+    std::map<std::string, std::vector<std::shared_ptr<XPID>>>
+    lookupEmailRecipientKeys(const std::unordered_set<std::string>& emails, bool flag);
+
+    std::string getClientPolicy();
+    bool isInATeam();
+    void setTeam(const std::string& teamUrn, bool join);
+    std::string getTeamStatus();
+    bool teamHasTeamKey();
+    void sync(bool full);
+    // Under the sync lock: the synchronization problems kept so far, which are then forgotten.
+    std::vector<VxMetaException> getSyncProblems();
+    void askForAsset(const std::string& json);
+    RecordListPtr<Asset> getMyFilteredAssets(bool flag);
+    void log(int level, const std::string& text);
+    bool isOfflineAccessExpired();
+
+    // --- reports (statistics_api.cpp, audit_log.cpp) ---------------------------------------------
+    // Adds the amount to today's counter of the kind and qualifier.
+    void incrementStat(const std::string& kind, const std::string& qualifier, int64_t amount);
+    // Sets today's counter of the kind and qualifier to the amount.
+    void setStat(const std::string& kind, const std::string& qualifier, int64_t amount);
     // Builds the audit events of the lines into chunks (at most maxBytes of rendering and maxEntries
     // step events each; maxEntries at least 5) and posts them. True when no chunk resulted or every
     // chunk was posted; false when auditing is off or processing or a post failed.
-    bool sendAuditLogEntries(const std::vector<std::string>& lines, uint64_t maxBytes, uint32_t maxEntries);
+    bool sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries);
+    // Posts each chunk in order; false at the first failure (later chunks are not posted).
+    bool sendAuditLogChunks(const std::vector<Json::Value>& chunks);
     // Appends the chunk documents of the lines to chunks; false when auditing is off (no user logged
     // in to a satellite server with auditing enabled) or processing failed.
     bool processAuditLogEntries(const std::vector<std::string>& lines, std::vector<Json::Value>& chunks,
-                                uint64_t maxBytes, uint32_t maxEntries);
-    // Posts each chunk in order; false at the first failure (later chunks are not posted).
-    bool sendAuditLogChunks(const std::vector<Json::Value>& chunks);
+                                size_t maxBytes, uint32_t maxEntries);
 
     std::string givenDeviceName;
     std::string givenDeviceGuid;
     uint64_t noticeSerial = 0;
+    RecordListPtr<Notification> notices;
 };
+#pragma GCC diagnostic pop
 
 } // namespace VxMeta

@@ -4,12 +4,12 @@
 
 namespace VxMeta {
 
-void RawVorlane::incrementStat(const std::string& kind, const std::string& qualifier, int64_t value) {
-    updateStat(kind, qualifier, value, true, true);
+void RawVorlane::incrementStat(const std::string& kind, const std::string& qualifier, int64_t amount) {
+    updateStat(kind, qualifier, amount, true, true);
 }
 
-void RawVorlane::setStat(const std::string& kind, const std::string& qualifier, int64_t value) {
-    updateStat(kind, qualifier, value, false, true);
+void RawVorlane::setStat(const std::string& kind, const std::string& qualifier, int64_t amount) {
+    updateStat(kind, qualifier, amount, false, true);
 }
 
 } // namespace VxMeta

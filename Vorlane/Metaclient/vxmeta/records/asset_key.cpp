@@ -37,7 +37,15 @@ const RecordSchema<AssetKey>& AssetKey::schema() {
 
 std::string AssetKey::idstr() const { return idStr(id); }
 
-std::string AssetKey::geturn() const { return asset + "-" + participant + "-" + std::to_string(keysequence); }
+std::string AssetKey::geturn() const { return urnOf(asset, participant, keysequence); }
+
+std::string AssetKey::urnOf(const std::string& asset, const std::string& participant, int32_t keysequence) {
+    std::string sequence = std::to_string(keysequence);
+    std::string urn;
+    urn.reserve(asset.size() + participant.size() + sequence.size() + 2);
+    urn.append(asset).append(1, '-').append(participant).append(1, '-').append(sequence);
+    return urn;
+}
 
 void AssetKey::postDecode() {
     if (forwarded_keymaterial.empty()) return;

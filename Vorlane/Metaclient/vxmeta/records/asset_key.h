@@ -41,6 +41,8 @@ public:
     std::string idstr() const override;
     // The asset URN, "-", the participant URN, "-", the key sequence.
     std::string geturn() const override;
+    // The URN of an asset key with these members.
+    static std::string urnOf(const std::string& asset, const std::string& participant, int32_t keysequence);
     // Key material forwarded for the own identity's forwarding URN (compared ignoring case)
     // replaces "keymaterial". Under the master lock; never fails.
     void postDecode() override;

@@ -1,6 +1,7 @@
 #include "vxmeta/records/asset_request.h"
 
 #include "vxmeta/crypto/signatures.h"
+#include "vxmeta/records/asset_right.h"
 #include "vxmeta/records/identity_lookup.h"
 
 namespace VxMeta {
@@ -26,7 +27,7 @@ const RecordSchema<AssetRequest>& AssetRequest::schema() {
 
 std::string AssetRequest::idstr() const { return idStr(id); }
 
-std::string AssetRequest::geturn() const { return asset + "-" + participant; }
+std::string AssetRequest::geturn() const { return AssetRight::urnOf(asset, participant); }
 
 bool AssetRequest::verifySignature() {
     return verifyTextNoExceptions(recordText, signature, signerKeyOf(participant));

@@ -28,7 +28,14 @@ const RecordSchema<AssetRight>& AssetRight::schema() {
 
 std::string AssetRight::idstr() const { return idStr(id); }
 
-std::string AssetRight::geturn() const { return asset + "-" + participant; }
+std::string AssetRight::geturn() const { return urnOf(asset, participant); }
+
+std::string AssetRight::urnOf(const std::string& asset, const std::string& participant) {
+    std::string urn;
+    urn.reserve(asset.size() + participant.size() + 1);
+    urn.append(asset).append(1, '-').append(participant);
+    return urn;
+}
 
 bool AssetRight::verifySignature() { return verifyTextNoExceptions(recordText, signature, getSignerPublicKey()); }
 

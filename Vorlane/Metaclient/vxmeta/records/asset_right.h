@@ -33,6 +33,8 @@ public:
     std::string idstr() const override;
     // The asset URN, "-", the participant URN.
     std::string geturn() const override;
+    // The URN of the right of that participant for that asset.
+    static std::string urnOf(const std::string& asset, const std::string& participant);
     // getSignerPublicKey must verify the record text.
     [[nodiscard]] bool verifySignature() override;
     // The signer of the linked Asset; the empty text without a link. Never fails.

@@ -7,7 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "vxmeta/foundation/lock_scope.h"
@@ -17,30 +20,72 @@
 
 namespace VxMeta {
 
-// The records of a list by URN; of two records with one URN the later in list order is held.
+// The records of a list by URN; of two records with one URN the later in list order is held. Its
+// entries and their URN texts live in one arena of its own, freed as a whole with the map: a pass
+// builds and drops several maps over every record, and per-entry heap blocks scattered over a large
+// heap made that cost grow faster than the lists.
 template <class T>
 class URNMap {
 public:
-    URNMap() = default;
+    // Looked up by any text (no copy of the probe).
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    using Map = std::pmr::unordered_map<std::pmr::string, std::shared_ptr<T>, Hash, std::equal_to<>>;
+
+    URNMap() : arena(std::make_unique<std::pmr::monotonic_buffer_resource>()) { map.emplace(arena.get()); }
     // Indexes every record under the master lock; with clearMarks, clears each record's sweep mark.
-    URNMap(const RecordListPtr<T>& list, bool clearMarks) {
+    URNMap(const RecordListPtr<T>& list, bool clearMarks) : URNMap() {
         LockScope lock(masterMutex);
         if (!list) return;
-        map.reserve(list->size());
+        map->reserve(list->size());
         for (const std::shared_ptr<T>& record : *list) {
             if (!record) continue;
             if (clearMarks) record->marked = false;
-            map[record->geturn()] = record;
+            add(record);
         }
     }
+    URNMap(URNMap&& other) noexcept : arena(std::move(other.arena)), map(std::move(other.map)) { other.map.reset(); }
+    URNMap& operator=(URNMap&& other) noexcept {
+        if (this != &other) {
+            // The entries go before the arena that holds them; the taken map keeps its own arena.
+            map.reset();
+            arena = std::move(other.arena);
+            map.emplace(std::move(*other.map));
+            other.map.reset();
+        }
+        return *this;
+    }
+    URNMap(const URNMap&) = delete;
+    URNMap& operator=(const URNMap&) = delete;
+    ~URNMap() { map.reset(); }
 
     // The held record of that URN, or null.
     std::shared_ptr<T> find(const std::string& urn) const {
-        auto found = map.find(urn);
-        return found == map.end() ? nullptr : found->second;
+        auto found = map->find(std::string_view(urn));
+        return found == map->end() ? nullptr : found->second;
     }
+    // Holds the record under its current URN, replacing the entry of that URN.
+    void add(const std::shared_ptr<T>& record) {
+        const std::string urn = record->geturn();
+        (*map)[std::pmr::string(urn, arena.get())] = record;
+    }
+    // Under the master lock, forgets the entry of the record's current URN (before a change of the
+    // members that form it; add it again afterwards).
+    void remove(const std::shared_ptr<T>& record) {
+        LockScope lock(masterMutex);
+        const std::string urn = record->geturn();
+        const auto found = map->find(std::string_view(urn));
+        if (found != map->end()) map->erase(found);
+    }
+    void clear() { map->clear(); }
+    void reserve(size_t count) { map->reserve(count); }
+    size_t size() const { return map->size(); }
 
-    std::unordered_map<std::string, std::shared_ptr<T>> map;
+private:
+    std::unique_ptr<std::pmr::monotonic_buffer_resource> arena;
+    std::optional<Map> map;
 };
 
 // The records of a list by id (every record, id 0 included; of two records with one id the later in
@@ -161,9 +206,9 @@ public:
         if (!urnsBuilt) {
             urnsBuilt = true;
             if (held) {
-                urns.map.reserve(heldCount);
+                urns.reserve(heldCount);
                 for (size_t i = 0; i < heldCount && i < held->size(); ++i)
-                    if (const std::shared_ptr<T>& record = (*held)[i]) urns.map[record->geturn()] = record;
+                    if (const std::shared_ptr<T>& record = (*held)[i]) urns.add(record);
             }
         }
         return urns;

@@ -258,6 +258,10 @@ void restoreAll(SerialList list) {
     if (list.empty()) return;
     dropOwnerlessAppData();
     applyRestoredSettings();
+    // The pass takes the master lock itself around its steps (a participant look-up or an answer to
+    // a request may reach the service); the sync lock stays held, so nothing else changes the
+    // dataset in between.
+    masterLock.unlock();
     StateProcessor(myAssets, myRights, myKeys, myFeatures).runMaster();
 }
 

@@ -113,7 +113,8 @@ bool restore(const std::shared_ptr<VxMetadata>& record, const Serial& pair);
 bool vxmcRestoreOne(const Serial& pair, const std::string& stem);
 
 // Under the sync lock, then the master lock: the dataset of the stored list, checked against its
-// manifest, then the service address, key and times it records and a reconciliation pass. A list that
+// manifest, then the service address, key and times it records and, with the master lock released and
+// the sync lock kept, a reconciliation pass over the restored lists. A list that
 // does not pass leaves all metadata cleared and fails with VXMECAT_INVALID_METADATA.
 void restoreAll(SerialList list);
 

@@ -21,6 +21,7 @@
 #include "vxmeta/records/asset_key.h"
 #include "vxmeta/records/asset_request.h"
 #include "vxmeta/records/asset_right.h"
+#include "vxmeta/records/ca_join.h"
 #include "vxmeta/records/contingency_group.h"
 #include "vxmeta/records/contingency_key.h"
 #include "vxmeta/records/contingency_master_key.h"
@@ -74,19 +75,15 @@ bool lockerConfigStale(const CycleRecords& records, const Etag& etag, bool full)
                                      persists.lastGroupTag != records.user->groupTag);
 }
 
-// The reconciliation pass over the global lists, under the master lock; when it changed something for
-// a logged-in user, the lists are pushed with the lock released and, with passAgain, the same pass runs
-// once more (never a third time).
+// The reconciliation pass over the global lists (the pass takes the master lock itself, around its
+// steps only); when it changed something for a logged-in user, the lists are pushed and, with passAgain,
+// the same pass runs once more (never a third time).
 void reconcile(bool passAgain) {
-    LockScope lock(masterMutex);
     StateProcessor pass(myAssets, myRights, myKeys, myFeatures);
     pass.runMaster();
     if (!loggedIn() || !pass.isChanged()) return;
-    lock.unlock();
     syncLists();
-    if (!passAgain) return;
-    lock.lock();
-    pass.runMaster();
+    if (passAgain) pass.runMaster();
 }
 
 [[noreturn]] void credentialsNoLongerMatch() {
@@ -250,6 +247,8 @@ void vxmcRefreshLists(const std::string& since) {
     }
     if (appsSupported) refreshListThenRemoveUnmarked(getMyApps());
     if (!tdeAgent) refreshListIncremental(getMyXPIDs(), since);
+    // The team's answers to the user's joins arrive only here.
+    refreshListThenRemoveUnmarked(getMyCAJoins());
     refreshListIncremental(getMyAssets(), since);
     refreshListIncremental(getMyRights(), since);
     refreshListIncremental(getMyKeys(), since);

@@ -33,7 +33,8 @@ void syncLists();
 // The reconciliation pass over the global lists; when it changed something for a logged-in user,
 // the lists are pushed (without the master lock) and the pass runs once more.
 void runMasterStateProcessor();
-// Refreshes the dataset lists in their fixed order; `since` empty: whole lists, pruned.
+// Refreshes the dataset lists in their fixed order (the team joins always whole, after the
+// directory); `since` empty: whole lists, pruned.
 void vxmcRefreshLists(const std::string& since);
 // Under the master lock, the first identity of the list with that id, or null.
 std::shared_ptr<XPID> searchId(RecordList<XPID>& list, int64_t id);

@@ -1,0 +1,17 @@
+// The device's password-recovery material: a recovery code that the service keeps, and the password
+// encrypted under it that only this device keeps.
+#pragma once
+
+#include <string>
+
+namespace VxMeta {
+
+// A new recovery code: 32 random bytes in base64.
+std::string newRecoveryCode();
+// base64 of the password under AES-CBC with the decoded code as key, the code's first 16 characters
+// as initialisation vector, PKCS #7 padding.
+std::string recoveryCipherOf(const std::string& password, const std::string& recoveryCode);
+// The password that recoveryCipherOf made with the code.
+std::string passwordFromRecoveryCipher(const std::string& recoveryCipher, const std::string& recoveryCode);
+
+} // namespace VxMeta

@@ -1,0 +1,99 @@
+// Operations of the API object whose areas (managed keys, archive passwords, notifications,
+// application data, directory look-ups, team and policy) are not built yet.
+// Each keeps its final name and signature: queries answer empty, operations that would change
+// something fail with VXMECAT_INTERNAL "Operation not available in this build".
+#include "vxmeta/api/raw_vorlane.h"
+#include "vxmeta/foundation/constants.h"
+#include "vxmeta/records/asset.h"
+#include "vxmeta/records/notification.h"
+#include "vxmeta/records/xpid.h"
+
+namespace VxMeta {
+
+namespace {
+
+[[noreturn]] void notAvailable() {
+    throw VxMetaException(VXMECAT_INTERNAL, "Operation not available in this build");
+}
+
+template <class T>
+RecordListPtr<T> emptyList() {
+    return std::make_shared<RecordList<T>>();
+}
+
+} // namespace
+
+std::shared_ptr<Asset> RawVorlane::getAsset(const std::string&, bool, bool) { notAvailable(); }
+
+std::shared_ptr<Asset> RawVorlane::createAsset(const std::string&, const std::string&, const std::string&) {
+    notAvailable();
+}
+
+std::shared_ptr<Asset> RawVorlane::createAsset(const std::string& name, const std::string& objectKind) {
+    return createAsset(name, objectKind, "");
+}
+
+void RawVorlane::deleteAsset(const std::string&) { notAvailable(); }
+
+void RawVorlane::changeAssetName(const std::string&, const std::string&) { notAvailable(); }
+
+RecordListPtr<XPID> RawVorlane::getAssetParticipants(const std::string&) { return emptyList<XPID>(); }
+
+void RawVorlane::updateAssetAccess(const std::string&, const std::vector<std::string>&, bool) { notAvailable(); }
+
+void RawVorlane::setAssetAccess(const std::string&, const std::vector<std::string>&) { notAvailable(); }
+
+std::string RawVorlane::getArchiveDecryptionPassword(const std::string&, bool) { notAvailable(); }
+
+RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(const std::string&) { notAvailable(); }
+
+RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(const std::string&, const std::string&) {
+    notAvailable();
+}
+
+RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(SingleAssetManager&) { notAvailable(); }
+
+RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(std::shared_ptr<AssetKey>) { notAvailable(); }
+
+RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(std::shared_ptr<AssetKey>, const std::string&) {
+    notAvailable();
+}
+
+bool RawVorlane::isContingencyGroupActive() { return false; }
+
+bool RawVorlane::canCreateKey(const std::string&) { return false; }
+
+RecordListPtr<Notification> RawVorlane::getNotifications() { return emptyList<Notification>(); }
+
+void RawVorlane::respondToNotification(const std::string&, const std::string&) { notAvailable(); }
+
+void RawVorlane::saveAppData(const std::string&, const std::string&, bool) { notAvailable(); }
+
+void RawVorlane::removeAppData(const std::string&) { notAvailable(); }
+
+std::string RawVorlane::getAppData(const std::string&) { return std::string(); }
+
+RecordListPtr<XPID> RawVorlane::getXPIDs() { return emptyList<XPID>(); }
+
+RecordListPtr<XPID> RawVorlane::lookupUsers(std::vector<std::string>) { return emptyList<XPID>(); }
+
+std::map<std::string, std::vector<std::shared_ptr<XPID>>>
+RawVorlane::lookupEmailRecipientKeys(const std::unordered_set<std::string>&, bool) {
+    return {};
+}
+
+std::string RawVorlane::getClientPolicy() { return std::string(); }
+
+bool RawVorlane::isInATeam() { return false; }
+
+void RawVorlane::setTeam(const std::string&, bool) { notAvailable(); }
+
+std::string RawVorlane::getTeamStatus() { return std::string(); }
+
+bool RawVorlane::teamHasTeamKey() { return false; }
+
+void RawVorlane::askForAsset(const std::string&) { notAvailable(); }
+
+RecordListPtr<Asset> RawVorlane::getMyFilteredAssets(bool) { return emptyList<Asset>(); }
+
+} // namespace VxMeta
