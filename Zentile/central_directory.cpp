@@ -1,5 +1,7 @@
 #include "Zentile/central_directory.h"
 
+#include "Platform/utf8.h"
+
 #include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
@@ -149,7 +151,7 @@ bool applyExtraFields(const unsigned char* data, std::size_t length, EntryRecord
                 readLe32(field + 1) == ::crc32(0L, reinterpret_cast<const Bytef*>(entry.rawName.data()),
                                                 static_cast<uInt>(entry.rawName.size()))) {
                 std::string unicode(reinterpret_cast<const char*>(field + 5), size - 5);
-                if (isValidUtf8(unicode)) {
+                if (Platform::isValidUtf8(unicode)) {
                     entry.name = unicode;
                 }
             }

@@ -14,8 +14,6 @@ namespace Zentile {
 // system other than MS-DOS; otherwise read as code page 437.
 std::string decodeEntryName(std::string_view raw, bool utf8Flag, std::uint8_t hostSystem);
 
-bool isValidUtf8(std::string_view text);
-
 // The components of a safe relative path for the name: backslashes count as separators, empty and "."
 // components are dropped, ".." removes the component before it. None when the name is absolute, starts
 // with a drive letter, holds a NUL, climbs above the destination, or names nothing.

@@ -1,0 +1,7 @@
+#include "TarvexReader/Credentials/keychain.h"
+
+namespace TarvexReader {
+
+Keychain::~Keychain() = default;
+
+} // namespace TarvexReader
