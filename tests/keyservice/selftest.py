@@ -598,6 +598,57 @@ class TeamsTest(unittest.TestCase):
         self.assertEqual((status, json.loads(body)["teamstatus"]), (200, "allow"))
 
 
+class KeysTest(unittest.TestCase):
+    """One key by URN and its lists for those who may use it, and the contingency key of a revision."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+    new_account = AccountsTest.new_account
+    challenge = AccountsTest.challenge
+    answer = AccountsTest.answer
+    bearer = TeamsTest.bearer
+
+    def get(self, path, headers):
+        status, _, body = self.c.api(0, path, headers=headers)
+        return status, json.loads(body)
+
+    def test_a_key_and_its_lists_only_for_those_who_may_use_it(self):
+        owner, as_owner = self.bearer("owner@example.test")
+        holder, as_holder = self.bearer("holder@example.test")
+        _, as_stranger = self.bearer("stranger@example.test")
+        self.c.admin("/people/%d/key" % owner["id"], {"urn": "file/1"})
+        right = {"record": {"asset": "file/1", "owner": owner["urn"], "participant": holder["urn"],
+                            "access": "allow", "revision": 1}}
+        self.c.api(0, "assetright/", method="POST", body=json.dumps(right).encode(), headers=as_owner)
+        status, asset = self.get("asset?urn=file%2F1", as_holder)
+        self.assertEqual((status, asset["record"]["urn"]), (200, "file/1"))
+        status, refusal = self.get("asset?urn=file%2F1", as_stranger)
+        self.assertEqual((status, refusal["reason"]), (403, "No Right"))
+        self.assertEqual(self.get("assetkey?asseturn=file%2F1", as_stranger)[0], 403)
+        self.assertEqual(len(self.get("assetkey?asseturn=file%2F1", as_owner)[1]), 1)
+        self.assertEqual(self.get("assetkey?asseturn=file%2F1", as_holder)[1], [], "the owner's revision")
+        self.assertEqual(len(self.get("assetright?asseturn=file%2F1", as_holder)[1]), 1)
+        self.assertEqual(self.get("asset?urn=file%2F9", as_owner)[0], 404)
+
+    def test_the_contingency_key_needs_the_teams_master_key(self):
+        owner, _ = self.new_account(email="owner@example.test")
+        holder, as_holder = self.bearer("holder@example.test")
+        _, team = self.c.admin("/teams", {"urn": "urn:team/K"})
+        _, personal = self.c.admin("/people/%d/key" % owner["id"], {"urn": "priv-o", "kind": "priv"})
+        status, ckey = self.c.admin("/teams/%d/contingency-key" % team["id"],
+                                    {"account": owner["id"], "keysequence": 1, "session": personal["session"]})
+        self.assertEqual(status, 200, ckey)
+        team_key = serialization.load_der_private_key(base64.b64decode(team["privateKey"]), None)
+        oaep = padding.OAEP(mgf=padding.MGF1(hashes.SHA1()), algorithm=hashes.SHA1(), label=None)
+        self.assertEqual(team_key.decrypt(base64.b64decode(ckey["record"]["keymaterial"][3:]), oaep).decode(),
+                         personal["session"])
+        self.assertEqual(self.get("contingencykey?keyinfo=priv-o%3A1", as_holder)[0], 403)
+        status, cmk = self.c.admin("/teams/%d/contingency-master-key" % team["id"], {"account": holder["id"]})
+        self.assertEqual((status, cmk["record"]["recipient"]), (200, holder["urn"]))
+        status, reply = self.get("contingencykey?keyinfo=priv-o%3A1", as_holder)
+        self.assertEqual((status, reply["ckey"]["id"], "okey" in reply), (200, ckey["id"], False))
+
+
 class StartStopTest(unittest.TestCase):
     def run_script(self, *args):
         return subprocess.run([sys.executable, SCRIPT] + list(args), capture_output=True,

@@ -1,7 +1,7 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import (account_changes, accounts, directory, lists, login, managed, memos, mfa, migration, records, reports,
-               signed_values, sitedata, teams)
+from . import (account_changes, accounts, directory, keys, lists, login, managed, memos, mfa, migration, records,
+               reports, signed_values, sitedata, teams)
 from .routing import Reply, Route, Router, error_reply
 
 API_PREFIX = "/api/v1.0/"
@@ -39,7 +39,7 @@ ROUTES = [
     Route("GET", r"clusterInfo", cluster_info),
     Route("GET", r"etag/(?P<id>[0-9]+)/?", etag),
     Route("GET", r"ua/siteData", site_data),
-] + account_changes.API_ROUTES + teams.API_ROUTES + lists.API_ROUTES + memos.API_ROUTES + sitedata.API_ROUTES \
+] + account_changes.API_ROUTES + keys.API_ROUTES + teams.API_ROUTES + lists.API_ROUTES + memos.API_ROUTES + sitedata.API_ROUTES \
     + accounts.API_ROUTES + login.API_ROUTES + managed.API_ROUTES + migration.API_ROUTES \
     + directory.API_ROUTES + mfa.API_ROUTES + records.API_ROUTES \
     + signed_values.API_ROUTES + reports.API_ROUTES

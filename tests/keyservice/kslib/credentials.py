@@ -116,3 +116,8 @@ def open_master_form(private_key, text: str) -> str:
         raise ValueError("not a master form")
     key = base64.b64decode(open_rsa_text(private_key, wrapped_key))
     return _cbc(key, key[:16], base64.b64decode(body), False, True).decode("utf-8")
+
+
+def master_form(public_key, plaintext: bytes) -> str:
+    session = os.urandom(32)
+    return rsa_text(public_key, b64(session)) + "|V4-" + b64(_cbc(session, session[:16], plaintext, True, True))

@@ -311,7 +311,7 @@ def admin_team(call):
     with call.state.lock:
         store = records.store(call.state)
         team_id = max([0] + list(call.state.teams.teams)) + 1
-        call.state.teams.teams[team_id] = {"id": team_id, "urn": urn}
+        call.state.teams.teams[team_id] = {"id": team_id, "urn": urn, "key": key}
         datum = {"team_id": team_id, "kind": "Contingency", "name": "Public Key", "value": public, "extra": urn}
         datum = _store_new(store, "teamdata", datum)
         datum["signature"] = call.state.key.sign(signed_values.team_data_signed_text(datum))

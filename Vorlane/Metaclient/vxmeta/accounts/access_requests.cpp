@@ -4,6 +4,8 @@
 
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/accounts/access_changes.h"
+#include "vxmeta/accounts/asset_encryption_info.h"
+#include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -15,6 +17,12 @@
 #include "vxmeta/records/pid.h"
 
 namespace VxMeta {
+
+void askForAsset(const std::string& keyReference) {
+    (void)extractAssetInfo(keyReference);
+    LockScope sync(syncMutex);
+    checkAllAccess(true, true);
+}
 
 void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::string& answer) {
     LockScope sync(syncMutex);
@@ -45,6 +53,50 @@ void respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::s
     granted->access = answer;
     if (myRights) myRights->push_back(granted);
     if (myRequests) myRequests->erase(std::remove(myRequests->begin(), myRequests->end(), request), myRequests->end());
+}
+
+void SingleAssetManager::respondToRequest(const std::shared_ptr<AssetRequest>& request, const std::string& answer) {
+    LockScope sync(syncMutex);
+    checkAllAccess(true, true);
+    std::shared_ptr<AssetRight> right;
+    {
+        LockScope lock(masterMutex);
+        if (!myPID || asset->owner != myPID->urn) throw VxMetaException(VXMECAT_INTERNAL, "You are not the owner");
+        if (request->asset != asset->urn)
+            throw VxMetaException(VXMECAT_INTERNAL, "Can't respond to request - asset doesn't match");
+        request->status = "answered";
+        for (const std::shared_ptr<AssetRight>& held : *rights)
+            if (held && held->asset == request->asset && held->participant == request->participant) {
+                right = held;
+                break;
+            }
+    }
+    if (right) {
+        {
+            LockScope lock(masterMutex);
+            right->access = answer;
+            right->changed();
+        }
+        examineState();
+        return;
+    }
+    (void)userLookupUrn(request->participant);
+    auto granted = std::make_shared<AssetRight>();
+    {
+        LockScope lock(masterMutex);
+        granted->assetLink = request->assetLink;
+        granted->asset = request->asset;
+        granted->owner = myPID ? myPID->urn : std::string();
+        granted->participant = request->participant;
+        granted->access = answer;
+        rights->push_back(granted);
+        if (mirroring && myRights) myRights->push_back(granted);
+    }
+    examineState();
+    LockScope lock(masterMutex);
+    requests->erase(std::remove(requests->begin(), requests->end(), request), requests->end());
+    if (mirroring && myRequests)
+        myRequests->erase(std::remove(myRequests->begin(), myRequests->end(), request), myRequests->end());
 }
 
 } // namespace VxMeta

@@ -10,6 +10,12 @@ namespace VxMeta {
 
 class AssetRequest;
 
+// Asks the owner of a key for it: the reference is archive key metadata or a key URN, optionally
+// with ":" and a key sequence. Reads the reference (its failures propagate) and runs the access
+// gate for a logged-in user within the offline limit; sending failures are not thrown. Filing the
+// request itself comes with the access requests' sending; until then nothing is sent.
+void askForAsset(const std::string& keyReference);
+
 // Answers a request of myRequests ("allow" or "deny"; another text becomes the access as it is)
 // under the sync lock, for a logged-in user within the offline limit: the request's status becomes
 // "answered"; a right the participant already holds for the key changes its access (changeAccess)

@@ -23,16 +23,6 @@ RecordListPtr<T> emptyList() {
 
 } // namespace
 
-std::shared_ptr<Asset> RawVorlane::getAsset(const std::string&, bool, bool) { notAvailable(); }
-
-std::shared_ptr<Asset> RawVorlane::createAsset(const std::string&, const std::string&, const std::string&) {
-    notAvailable();
-}
-
-std::shared_ptr<Asset> RawVorlane::createAsset(const std::string& name, const std::string& objectKind) {
-    return createAsset(name, objectKind, "");
-}
-
 void RawVorlane::deleteAsset(const std::string&) { notAvailable(); }
 
 void RawVorlane::changeAssetName(const std::string&, const std::string&) { notAvailable(); }

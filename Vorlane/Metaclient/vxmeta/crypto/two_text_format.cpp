@@ -1,6 +1,7 @@
 #include "vxmeta/crypto/two_text_format.h"
 
 #include <cstdio>
+#include <string>
 
 namespace VxMeta {
 
@@ -14,6 +15,10 @@ std::string Fmt(const char* format, const std::string& first, const std::string&
 #pragma GCC diagnostic pop
     out.resize(static_cast<size_t>(n));
     return out;
+}
+
+std::string Fmt(const char* format, const std::string& text, int number) {
+    return Fmt(format, text, std::to_string(number));
 }
 
 } // namespace VxMeta

@@ -1,5 +1,6 @@
 // Fmt with two texts: printf-style formatting of two text arguments into a format holding two
-// directives, by the same rules as the one-text form of foundation/text.h.
+// directives, by the same rules as the one-text form of foundation/text.h; and a text with an
+// integer, the integer written in decimal and taken by the second "%s".
 #pragma once
 
 #include <string>
@@ -7,5 +8,6 @@
 namespace VxMeta {
 
 std::string Fmt(const char* format, const std::string& first, const std::string& second);
+std::string Fmt(const char* format, const std::string& text, int number);
 
 } // namespace VxMeta

@@ -1,7 +1,9 @@
 #include "vxmeta/records/asset.h"
 
 #include "vxmeta/crypto/signatures.h"
+#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
+#include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/records/state_access.h"
 
@@ -58,6 +60,14 @@ std::string Asset::asAKF() const {
 }
 
 bool isPriv(const std::string& urn) { return urn.compare(0, 5, "priv-") == 0; }
+
+std::shared_ptr<Asset> findAssetByURN(const std::string& urn) {
+    LockScope lock(masterMutex);
+    if (!myAssets) return nullptr;
+    for (const std::shared_ptr<Asset>& asset : *myAssets)
+        if (asset && asset->urn == urn) return asset;
+    return nullptr;
+}
 
 bool assetIsSignedBySMDS(const std::string& kind) {
     return kind == "groupMaster" || kind == "community" || kind == "TDEKey";

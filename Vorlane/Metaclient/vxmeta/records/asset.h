@@ -49,6 +49,8 @@ public:
 
 // The URN names the user's personal key ("priv-" in front).
 bool isPriv(const std::string& urn);
+// Under the master lock: the first key of the dataset's keys whose "urn" is urn (exact), or null.
+std::shared_ptr<Asset> findAssetByURN(const std::string& urn);
 // Kinds of key that the service itself signs: "groupMaster", "community" and "TDEKey".
 bool assetIsSignedBySMDS(const std::string& kind);
 // The public key that verifies a key of that kind and owner: the service's for the kinds it signs,
