@@ -298,6 +298,21 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual(self.c.admin("/log")[1], [])
 
 
+    def test_report_routes_keep_what_they_receive(self):
+        routes = (("extensiblestats", "POST", "extensiblestats"), ("aa/appStatus", "PUT", "appStatus"),
+                  ("AuditLog", "POST", "AuditLog"))
+        for path, method, kind in routes:
+            with self.subTest(path=path):
+                status, _, body = self.c.api(0, path, method=method, body=b'{"n":1}\n')
+                self.assertEqual((status, json.loads(body)), (200, {}))
+                self.c.api(1, path, method=method, body=b"not json")
+                self.assertEqual(self.c.admin("/reports/" + kind)[1],
+                                 [{"text": '{"n":1}\n', "json": {"n": 1}}, {"text": "not json", "json": None}])
+                self.assertEqual(self.c.api(0, path, method="GET")[0], 405)
+        self.c.admin("/reset", {})
+        self.assertEqual(self.c.admin("/reports/AuditLog")[1], [])
+
+
 class AccountsTest(unittest.TestCase):
     """The challenge pair and token expiry, answered as a client would with Python's own RSA."""
 

@@ -1,4 +1,4 @@
-# The API object against the test key service over HTTPS: a program of its own, over the framework's
+# The API object and its reports against the test key service over HTTPS: a program of its own, over the framework's
 # transport, with the service fixture.
 find_package(CURL REQUIRED)
 file(GLOB api_service_tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/service/*.cpp")

@@ -65,6 +65,7 @@ TEST(JsonString, SameTextAsJsonCppsCompactWriter) {
         Json::Value value;
         ASSERT_TRUE(mayParse(fixture, value)) << fixture;
         EXPECT_EQ(jsonString(value), Json::writeString(builder, value)) << fixture;
+        EXPECT_EQ(jsonStringLength(value), Json::writeString(builder, value).size()) << fixture;
     }
     Json::Value withNul(std::string("a\0b", 3));
     EXPECT_EQ(jsonString(withNul), Json::writeString(builder, withNul));

@@ -2,6 +2,7 @@
 
 #include "vxmeta/access/reporting_seam.h"
 #include "vxmeta/api/application_record.h"
+#include "vxmeta/comm/cluster_exception.h"
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/records/access_seam.h"
@@ -22,7 +23,6 @@ std::shared_ptr<ApplicationStatusManager> myAppComplianceStatusManager;
 std::shared_ptr<ApplicationStatus> ApplicationStatusManager::registerApplicationStatus(const std::string& kind,
                                                                                        const std::string& version,
                                                                                        const std::string& refurn) {
-    if (kind.empty()) throw VxMetaException(VXMECAT_CLIENT, "kind may not be empty");
     auto fresh = std::make_shared<ApplicationStatus>(kind, version, refurn);
     const std::string key = refurn + "-" + kind;
     std::lock_guard<std::recursive_mutex> guard(lock);
@@ -48,10 +48,14 @@ bool ApplicationStatusManager::reportApplicationStatuses() {
     body["etag"] = etag;
     body["appid"] = Json::Int64(appId);
     {
-        // The statuses carry no compliance value yet (values come with the status API), so a report
-        // holds no entries and is sent only when the user's etag moved.
         std::lock_guard<std::recursive_mutex> guard(lock);
-        if (etag == lastEtag) return true;
+        Json::Value entries(Json::arrayValue);
+        for (const auto& [key, status] : statuses) {
+            Json::Value entry = status->getJson(true);
+            if (!entry.isNull()) entries.append(std::move(entry));
+        }
+        if (entries.empty() && lastEtag == etag) return true;
+        if (!entries.empty()) body["entries"] = std::move(entries);
     }
     try {
         VCSR executor;
@@ -62,12 +66,21 @@ bool ApplicationStatusManager::reportApplicationStatuses() {
                 std::lock_guard<std::recursive_mutex> guard(lock);
                 lastEtag = etag;
             }
+            // The master lock comes before the registry's.
             master.lock();
             globalState.appStatusesSupported = false;
             return true;
         }
+        std::lock_guard<std::recursive_mutex> guard(lock);
         VXLOG(2, "Failed to send application status/compliance - %s", e.message.c_str());
+        for (const auto& [key, status] : statuses) status->markDirty();
         return false;
+    } catch (const ClusterException&) {
+        // The server is down or the request must go to the master: the caller's failover runs the
+        // report again, which must carry what this one took as reported.
+        std::lock_guard<std::recursive_mutex> guard(lock);
+        for (const auto& [key, status] : statuses) status->markDirty();
+        throw;
     }
     std::lock_guard<std::recursive_mutex> guard(lock);
     lastEtag = etag;

@@ -250,11 +250,20 @@ public:
     RecordListPtr<Asset> getMyFilteredAssets(bool flag);
     void log(int level, const std::string& text);
     bool isOfflineAccessExpired();
-    void incrementStat(const std::string& kind, const std::string& qualifier, int64_t amount);
-    void setStat(const std::string& kind, const std::string& qualifier, int64_t amount);
 
+    // --- reports (statistics_api.cpp, audit_log.cpp) ---------------------------------------------
+    // Adds the amount to today's counter of the kind and qualifier.
+    void incrementStat(const std::string& kind, const std::string& qualifier, int64_t amount);
+    // Sets today's counter of the kind and qualifier to the amount.
+    void setStat(const std::string& kind, const std::string& qualifier, int64_t amount);
+    // Builds the audit events of the lines into chunks (at most maxBytes of rendering and maxEntries
+    // step events each; maxEntries at least 5) and posts them. True when no chunk resulted or every
+    // chunk was posted; false when auditing is off or processing or a post failed.
     bool sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries);
+    // Posts each chunk in order; false at the first failure (later chunks are not posted).
     bool sendAuditLogChunks(const std::vector<Json::Value>& chunks);
+    // Appends the chunk documents of the lines to chunks; false when auditing is off (no user logged
+    // in to a satellite server with auditing enabled) or processing failed.
     bool processAuditLogEntries(const std::vector<std::string>& lines, std::vector<Json::Value>& chunks,
                                 size_t maxBytes, uint32_t maxEntries);
 

@@ -1,8 +1,11 @@
 #include "vxmeta/api/stat_state.h"
 
+#include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/json_access.h"
 #include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/records/dataset_lists.h"
+#include "vxmeta/records/device.h"
 #include "vxmeta/sync/meta_state.h"
 
 namespace VxMeta {
@@ -29,6 +32,26 @@ void Day::fromJSON(const Json::Value& details) {
         if (!item.isObject()) continue;
         counters[jsonText(item, "kind")][jsonText(item, "qualifier")] = jsonInt(item, "value");
     }
+}
+
+Json::Value Day::toPDU(const std::string& date) const {
+    Json::Value pdu(Json::objectValue);
+    {
+        LockScope master(masterMutex);
+        pdu["device_id"] = Json::Int64(myDevice ? myDevice->id : 0);
+    }
+    pdu["app_name"] = appName;
+    pdu["app_version"] = appVersion;
+    pdu["collection_date"] = date;
+    pdu["details"] = toJSON();
+    return pdu;
+}
+
+void StatState::setEnabled(bool enable) {
+    LockScope scope(lock);
+    if (enable == enabled) return;
+    enabled = enable;
+    if (!enabled) days.clear();
 }
 
 void serializeStats(SerialList& pairs, bool changedOnly) {

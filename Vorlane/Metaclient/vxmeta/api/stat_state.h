@@ -1,7 +1,7 @@
 // The usage statistics state: counters per local day ("%Y-%m-%d"), by kind and qualifier, with the
 // pairs that carry them in the persisted store ("xstat-" and the date; the value is the day's details
 // array [{"kind", "qualifier" (left out when empty), "value"}] in compact JSON with a line end, null
-// for a day without counters). Recording and sending days come with the statistics API.
+// for a day without counters). Recording and sending are in extensible_stats.h.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +30,9 @@ public:
     // Sets the counters named in a details array; others keep their values. Elements that are not
     // objects are skipped; a member of the wrong type is a failure.
     void fromJSON(const Json::Value& details);
+    // The statistics document of the day sent to the service: "device_id" (the device record's id),
+    // "app_name", "app_version", "collection_date" (the date) and "details".
+    Json::Value toPDU(const std::string& date) const;
 };
 
 using Days = std::map<std::string, Day>;
@@ -42,6 +45,9 @@ public:
     bool enabled = true;
     // Days whose dirty flag the last changes-only save cleared.
     std::vector<std::string> savedDays;
+
+    // Switches counting on or off; switching off forgets every recorded day.
+    void setEnabled(bool enable);
 };
 
 extern StatState statState;

@@ -1,5 +1,5 @@
 // Operations of the API object whose areas (managed keys, archive passwords, notifications,
-// application data, directory look-ups, team and policy, statistics, audit log) are not built yet.
+// application data, directory look-ups, team and policy) are not built yet.
 // Each keeps its final name and signature: queries answer empty, operations that would change
 // something fail with VXMECAT_INTERNAL "Operation not available in this build".
 #include "vxmeta/api/raw_vorlane.h"
@@ -75,18 +75,5 @@ bool RawVorlane::teamHasTeamKey() { return false; }
 void RawVorlane::askForAsset(const std::string&) { notAvailable(); }
 
 RecordListPtr<Asset> RawVorlane::getMyFilteredAssets(bool) { return emptyList<Asset>(); }
-
-void RawVorlane::incrementStat(const std::string&, const std::string&, int64_t) {}
-
-void RawVorlane::setStat(const std::string&, const std::string&, int64_t) {}
-
-bool RawVorlane::sendAuditLogEntries(const std::vector<std::string>&, size_t, uint32_t) { return false; }
-
-bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>&) { return false; }
-
-bool RawVorlane::processAuditLogEntries(const std::vector<std::string>&, std::vector<Json::Value>&, size_t,
-                                        uint32_t) {
-    return false;
-}
 
 } // namespace VxMeta

@@ -211,4 +211,11 @@ std::string jsonString(const Json::Value& value) {
     return text;
 }
 
+size_t jsonStringLength(const Json::Value& value) {
+    thread_local std::string text;
+    text.clear();
+    appendCompact(value, text);
+    return text.size();
+}
+
 } // namespace VxMeta

@@ -2,6 +2,7 @@
 // no whitespace, members in ascending byte order of their names, no final line end.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <json/value.h>
@@ -16,6 +17,8 @@ bool mayParse(const std::string& text, Json::Value& value);
 Json::Value parseJson(const std::string& text);
 // The compact JSON text of value, without a line end.
 std::string jsonString(const Json::Value& value);
+// The length of jsonString(value), measured in a buffer of the calling thread's own.
+size_t jsonStringLength(const Json::Value& value);
 // The compact JSON text of an object with one more member, whose value is given as compact JSON text
 // (a record text kept as written): jsonString of the object holding that member, without reading it.
 std::string jsonStringWithMember(const Json::Value& object, const std::string& name, const std::string& valueText);
