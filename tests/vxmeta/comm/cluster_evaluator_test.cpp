@@ -207,23 +207,6 @@ TEST_F(Evaluator, TypicalStartLearnsTheCluster) {
     EXPECT_EQ(s1->getAccessToken(), "V2 kept");
 }
 
-TEST_F(Evaluator, AServerSetByAddressLearnsItsClusterAgainUnderAnUnchangedTag) {
-    FakeTransport::install(clusterService);
-    VCSR executor;
-    executor.get("user/");
-    ClusterEvaluatorPtr e = evaluator();
-    ASSERT_EQ(e->getClusterServerUrls().size(), 3u);
-
-    // A switch to one server of the same cluster (server discovery, a configured address): one server
-    // until the next tag check, which reads the same tag "c1" and must still take the three members.
-    e->setClusterInfo(Url::newInstance("https://s1.example", ""));
-    EXPECT_EQ(e->getClusterServerUrls().size(), 1u);
-    EXPECT_EQ(e->getCtag(), "");
-    executor.get("user/");
-    EXPECT_EQ(e->getCtag(), "c1");
-    EXPECT_EQ(e->getClusterServerUrls().size(), 3u);
-}
-
 TEST_F(Evaluator, TagCheckFailuresAreSwallowedButDocumentFailuresRearm) {
     // The tag check fails with a client error: nothing is thrown and the check stays due.
     FakeTransport::answerAll(FakeReply(404, R"({"Message":"no"})"));

@@ -214,12 +214,6 @@ void ClusterEvaluator::setClusterInfo(const TarvexProtocol::ClusterInfoPtr& docu
             VXLOG(4, "Cluster info has changed, updated with %d members", static_cast<int>(servers.size()));
         }
     }
-    if (document->ctag.empty() && !keepRefreshing) {
-        // A list made from one configured address belongs to no cluster document: forgetting the held
-        // tag lets the next tag check take the cluster's document again, even when its tag is unchanged
-        // (otherwise a switch to one server of the same cluster would keep that one server for good).
-        ctag.clear();
-    }
     if (document->ctag.empty() || keepRefreshing) {
         etagCheckNeeded = true;
         fetchClusterInfoNeeded = true;
