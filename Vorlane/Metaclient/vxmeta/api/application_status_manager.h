@@ -23,7 +23,7 @@ public:
 
 private:
     std::recursive_mutex lock;
-    int32_t lastEtag = 0;
+    [[maybe_unused]] int32_t lastEtag = 0; // read by the status reporting still to come
     std::unordered_map<std::string, std::shared_ptr<ApplicationStatus>> statuses;
 };
 
