@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "record_test_support.h"
 #include "vxmeta/comm/cluster_exception.h"
 #include "vxmeta/comm/comm_io.h"

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "record_test_support.h"
 #include "signing_fixture.h"
 #include "vxmeta/crypto/signatures.h"
