@@ -4,6 +4,7 @@
 #include "vxmeta/comm/cluster_servers.h"
 #include "vxmeta/comm/mfa_header.h"
 #include "vxmeta/comm/vcsr.h"
+#include "vxmeta/comm/vcsr_steps.h"
 #include "vxmeta/foundation/comm_log_entry.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
@@ -102,7 +103,7 @@ TEST_F(Executor, ReplyBytesAndErrorTextAreCleaned) {
     executor.post("x", "{}");
     HttpRequest::Builder builder;
     builder.get().url(kServer->withApiPathAndQuery("x"));
-    HttpResponsePtr reply = executor.executeNetwork(builder.build());
+    HttpResponsePtr reply = VCSRSteps::executeNetwork(executor, builder.build());
     EXPECT_EQ(reply->body, std::string("{\"a\":\"b\0c\"}", 11)); // inner zero bytes stay
     EXPECT_EQ(reply->errorMessage, "");                          // blanks count as no error
     EXPECT_EQ(reply->headers.at("X-Reply"), "r");                // reply headers are in the map
@@ -151,9 +152,9 @@ TEST_F(Executor, ResponseLogShowsTimeAbove500MsAndCodesOtherThan200) {
     VCSR executor;
     ETimer timer;
     timer.duration = std::chrono::milliseconds(500);
-    executor.logResponse(response, timer, request);
+    VCSRSteps::logResponse(executor, response, timer, request);
     timer.duration = std::chrono::milliseconds(501);
-    executor.logResponse(response, timer, request);
+    VCSRSteps::logResponse(executor, response, timer, request);
     ASSERT_EQ(log.lines().size(), 2u);
     EXPECT_EQ(log.lines()[0].second, "RESPONSE to GET https://one.example/mds/api/v1.0/x\n\tResponse code: 201");
     EXPECT_EQ(log.lines()[1].second,

@@ -30,9 +30,10 @@ TEST(OpensslErrorQueue, EmptyAfterHandledFailures) {
 
     const std::pair<const char*, std::function<void()>> cases[] = {
         {"wrong AES key", [&] { aesDecrypt(v4, base64_encode(std::string(32, 'w')), true); }},
-        {"signature that does not verify", [&] { verifyText("t", signTextOther("u", priv), pub); }},
-        {"signature above the modulus", [&] { verifyText("t", "V2-" + base64_encode(std::string(256, '\xff')), pub); }},
-        {"unreadable public key", [&] { verifyTextNoExceptions("t", "V2-AAAA", "V2-AAAA"); }},
+        {"signature that does not verify", [&] { EXPECT_FALSE(verifyText("t", signTextOther("u", priv), pub)); }},
+        {"signature above the modulus",
+         [&] { EXPECT_FALSE(verifyText("t", "V2-" + base64_encode(std::string(256, '\xff')), pub)); }},
+        {"unreadable public key", [&] { EXPECT_FALSE(verifyTextNoExceptions("t", "V2-AAAA", "V2-AAAA")); }},
         {"damaged RSA ciphertext", [&] { RSAdecryptOther("V2-" + base64_encode(damaged), priv, RSA_PKCS1_OAEP_PADDING); }},
         {"unreadable private key", [&] { signTextOther("t", "junk"); }},
     };

@@ -75,7 +75,7 @@ TEST(Signatures, NoExceptionsTable) {
         EXPECT_EQ(verifyTextNoExceptions(c.text, c.signature, c.publicKey), c.result)
             << '"' << c.text << "\" \"" << c.signature.substr(0, 8) << "\" \"" << c.publicKey.substr(0, 8) << '"';
     }
-    EXPECT_TRUE(failsWith([&] { verifyText(text, sig, v3Key); }, VXMECAT_UPGRADE,
+    EXPECT_TRUE(failsWith([&] { (void)verifyText(text, sig, v3Key); }, VXMECAT_UPGRADE,
                           "Unsupported data format encountered - possible upgrade required"));
 }
 

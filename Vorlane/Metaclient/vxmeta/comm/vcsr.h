@@ -39,15 +39,10 @@ public:
     // Fixes the server: no cluster selection, and failures are not reported to the cluster.
     void setPrefix(TarvexProtocol::UrlPtr server);
 
-    std::string performOp(HttpRequest::Builder& builder, const std::string& path);
+    // Sends a built request to the handle's server with the handle's access token and the MFA
+    // header, applies the reply rules and reports the outcome to the server (failures only when
+    // the server is not fixed).
     HttpResponsePtr performOpWithServer(const PerformOpServerPtr& handle, HttpRequest::Builder& builder);
-    HttpResponsePtr executeLogging(const HttpRequestPtr& request);
-    HttpResponsePtr executeNetwork(const HttpRequestPtr& request);
-    void logRequest(const HttpRequestPtr& request);
-    void logResponse(const HttpResponsePtr& response, const ETimer& timer, const HttpRequestPtr& request);
-    // The reply rules: a reply the service accepted (2xx with a JSON body), possibly after a
-    // re-authorization or MFA retries; every other outcome is thrown as a VxMetaException.
-    HttpResponsePtr executeBusinessRules(const HttpRequestPtr& request);
     // Obtains an access token for the account on this executor's server and keeps it for the server;
     // returns the account id (the service's, when `accountId` is 0).
     int64_t getAccessToken(int64_t accountId, const std::string& email);
@@ -59,6 +54,18 @@ public:
     TarvexProtocol::UrlPtr prefix; // fixed server; an empty full URL lets the cluster choose
 
 private:
+    // The pipeline steps, in the order a request passes them (vcsr.cpp, reply_rules.cpp);
+    // vcsr_steps.h opens two of them to the executor's tests.
+    friend struct VCSRSteps;
+
+    std::string performOp(HttpRequest::Builder& builder, const std::string& path);
+    // The reply rules: a reply the service accepted (2xx with a JSON body), possibly after a
+    // re-authorization or MFA retries; every other outcome is thrown as a VxMetaException.
+    HttpResponsePtr executeBusinessRules(const HttpRequestPtr& request);
+    HttpResponsePtr executeLogging(const HttpRequestPtr& request);
+    HttpResponsePtr executeNetwork(const HttpRequestPtr& request);
+    void logRequest(const HttpRequestPtr& request);
+    void logResponse(const HttpResponsePtr& response, const ETimer& timer, const HttpRequestPtr& request);
     HttpResponsePtr refusedForMfa(const HttpRequestPtr& request, const Json::Value& refusal, VxMetaException& failure);
 };
 

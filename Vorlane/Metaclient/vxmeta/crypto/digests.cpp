@@ -4,7 +4,9 @@
 
 #include <openssl/hmac.h>
 
+#include "vxmeta/crypto/digest_primitives.h"
 #include "vxmeta/crypto/library_started.h"
+#include "vxmeta/crypto/mem_ps.h"
 #include "vxmeta/crypto/openssl_owners.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
@@ -21,30 +23,6 @@ std::string pbkdf2(const EVP_MD* md, const std::string& password, const std::str
     return out.toString();
 }
 } // namespace
-
-std::string digestText(const EVP_MD* md, const std::string& text, const char* initFailed, const char* updateFailed,
-                       const char* finalFailed) {
-    Pointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
-    if (_osslFailed_(context.get()) || EVP_DigestInit_ex(context, md, nullptr) != 1) opensslFailed(initFailed);
-    if (EVP_DigestUpdate(context, text.data(), text.size()) != 1) opensslFailed(updateFailed);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context, digest, &length) != 1) opensslFailed(finalFailed);
-    return std::string(reinterpret_cast<const char*>(digest), length);
-}
-
-void pbkdf2Into(const EVP_MD* md, const unsigned char* password, size_t passwordLength, const unsigned char* salt,
-                size_t saltLength, int rounds, MemPS& out) {
-    if (out.length() == 0) return;
-    if (passwordLength > INT_MAX || saltLength > INT_MAX || rounds < 1) opensslFailed("PKCS5_PBKDF2_HMAC failed");
-    static const unsigned char nothing = 0;
-    if (PKCS5_PBKDF2_HMAC(reinterpret_cast<const char*>(passwordLength == 0 ? &nothing : password),
-                          static_cast<int>(passwordLength), saltLength == 0 ? &nothing : salt,
-                          static_cast<int>(saltLength), rounds, md, static_cast<int>(out.length()),
-                          out.bytes()) != 1) {
-        opensslFailed("PKCS5_PBKDF2_HMAC failed");
-    }
-}
 
 std::string hashText(const std::string& text) {
     init();

@@ -2,12 +2,9 @@
 // the salted password hash. Inputs and outputs are raw bytes unless a function says base64.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 #include <openssl/evp.h>
-
-#include "vxmeta/crypto/mem_ps.h"
 
 namespace VxMeta {
 
@@ -27,13 +24,6 @@ std::string PBKDF2_HMAC_SHA1(const std::string& password, const std::string& sal
 std::string hashPassword(const std::string& password, int size, int rounds);
 // The raw key of the same derivation over the base64-decoded salt.
 std::string hashPassword(const std::string& password, int size, int rounds, const std::string& saltBase64);
-
-// The digest of text under md; a failing step throws the matching text (for example "SHA1_Init failed").
-std::string digestText(const EVP_MD* md, const std::string& text, const char* initFailed, const char* updateFailed,
-                       const char* finalFailed);
-// PBKDF2 with HMAC over md into out, whose length says how many bytes to derive.
-void pbkdf2Into(const EVP_MD* md, const unsigned char* password, size_t passwordLength, const unsigned char* salt,
-                size_t saltLength, int rounds, MemPS& out);
 
 // OpenSSL results: a count of 0 or less, or a null pointer, is a failure.
 inline bool _osslFailed_(int result) { return result <= 0; }

@@ -4,7 +4,7 @@
 
 #include <openssl/rsa.h>
 
-#include "vxmeta/crypto/digests.h"
+#include "vxmeta/crypto/digest_primitives.h"
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/crypto/mem_ps.h"
 #include "vxmeta/crypto/openssl_owners.h"

@@ -10,9 +10,9 @@ namespace VxMeta {
 std::string signTextOther(const std::string& text, const std::string& privateKey);
 // Whether signature is a valid signature of the text under a "V2-" public key. A signature of
 // another shape, or one that does not verify, is false; a public key that cannot be read fails.
-bool verifyText(const std::string& text, const std::string& signature, const std::string& publicKey);
+[[nodiscard]] bool verifyText(const std::string& text, const std::string& signature, const std::string& publicKey);
 // True for an empty text with an empty signature; false for an empty key; otherwise verifyText,
 // with every failure read as false. Never fails.
-bool verifyTextNoExceptions(const std::string& text, const std::string& signature, const std::string& publicKey);
+[[nodiscard]] bool verifyTextNoExceptions(const std::string& text, const std::string& signature, const std::string& publicKey);
 
 } // namespace VxMeta

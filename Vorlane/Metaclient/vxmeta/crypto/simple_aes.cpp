@@ -6,7 +6,7 @@
 #include <openssl/evp.h>
 
 #include "vxmeta/crypto/aes.h"
-#include "vxmeta/crypto/digests.h"
+#include "vxmeta/crypto/digest_primitives.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"

@@ -22,8 +22,6 @@ const RecordSchema<App>& App::schema() {
             field<&App::name>("name", InRecord),
             field<&App::version>("version", InRecord),
             field<&App::capabilities>("capabilities", InRecord),
-            field<&VxMetadata::revision, App>("revision", InRecord),
-            field<&App::signature>("signature"),
             field<&App::deployid>("deployid", LocalOnly),
             memoryField<&App::deployment>(Kept),
             field<&App::id>("id"),

@@ -42,7 +42,7 @@ public:
     // failures as the base's trySync, and a 404 turns the switch off.
     bool trySync() override;
     // The owner's public key must verify the record text; an owner that cannot be looked up fails.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

@@ -1,11 +1,9 @@
 #include "vxmeta/records/app_data.h"
 
 #include "vxmeta/crypto/signatures.h"
-#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/text.h"
-#include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/device_list_path.h"
-#include "vxmeta/records/pid.h"
+#include "vxmeta/records/record_signing.h"
 #include "vxmeta/records/state_access.h"
 
 namespace VxMeta {
@@ -22,8 +20,6 @@ const RecordSchema<AppData>& AppData::schema() {
             field<&AppData::owner>("owner", InRecord),
             field<&AppData::name>("name", InRecord),
             field<&AppData::value>("value", InRecord),
-            field<&VxMetadata::revision, AppData>("revision", InRecord),
-            field<&AppData::signature>("signature"),
             field<&AppData::id>("id"),
             field<&AppData::ownerid>("ownerid", LocalOnly),
         },
@@ -41,8 +37,7 @@ bool AppData::verifySignature() { return verifyTextNoExceptions(recordText, sign
 
 std::string AppData::getSignerPublicKey() const {
     if (kind == "MDS") return servicePublicKey();
-    LockScope lock(masterMutex);
-    return myPID ? myPID->pubkey : std::string();
+    return ownPublicKey();
 }
 
 } // namespace VxMeta

@@ -31,7 +31,7 @@ public:
     // The kind, "-", the file-name safe name, "-", the device id.
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // Under the master lock: the service's key for kind "MDS", else the own identity's key.
     std::string getSignerPublicKey() const;
 };

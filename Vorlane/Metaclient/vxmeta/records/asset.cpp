@@ -27,8 +27,6 @@ const RecordSchema<Asset>& Asset::schema() {
             field<&Asset::object_kind>("object_kind", InRecord | InView),
             field<&Asset::object_cookie>("object_cookie", InRecord),
             field<&Asset::delete_by>("delete_by", InRecord | WhenNotEmpty),
-            field<&VxMetadata::revision, Asset>("revision", InRecord),
-            field<&Asset::signature>("signature"),
             field<&Asset::compatibility>("compatibility", LocalOnly | WhenPresent | NotCompared | Derived),
             memoryField<&Asset::canEncrypt>(Derived | InView),
             memoryField<&Asset::canDelete>(Derived | InView),

@@ -40,7 +40,7 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // getAssetSigner of the kind and the owner. Takes no lock of its own; never fails.
     std::string getSignerPublicKey() const;
     // The key-file text: the compact JSON of {"asset": urn, "version": 2} with its line end.

@@ -19,8 +19,6 @@ const RecordSchema<AssetFeature>& AssetFeature::schema() {
             field<&AssetFeature::scope>("scope", InRecord),
             field<&AssetFeature::compatibility>("compatibility", InRecord),
             field<&AssetFeature::value>("value", InRecord | WhenNotEmpty),
-            field<&VxMetadata::revision, AssetFeature>("revision", InRecord),
-            field<&AssetFeature::signature>("signature"),
             field<&AssetFeature::homeServer>("homeServer"),
             memoryField<&AssetFeature::assetLink>(Kept),
             field<&AssetFeature::id>("id"),

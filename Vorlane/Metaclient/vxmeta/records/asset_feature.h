@@ -36,7 +36,7 @@ public:
     // The asset URN, "-", the name, "-", the scope.
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // The signer of the linked Asset; the empty text without a link. Never fails.
     std::string getSignerPublicKey() const;
     // True when the scope is empty or one of its comma-separated parts is one of the library's

@@ -22,8 +22,6 @@ const RecordSchema<AssetKey>& AssetKey::schema() {
             field<&AssetKey::keymaterial>("keymaterial", InRecord),
             field<&AssetKey::ckeymaterial>("ckeymaterial", InRecord | WhenNotEmpty),
             field<&AssetKey::ca>("ca", InRecord | WhenNotEmpty),
-            field<&VxMetadata::revision, AssetKey>("revision", InRecord),
-            field<&AssetKey::signature>("signature"),
             field<&AssetKey::allowed>("allowed", LocalOnly | WhenPresent | NotCompared | Kept),
             field<&AssetKey::forwarded_keymaterial>("forwarded_keymaterial", LocalOnly),
             field<&AssetKey::homeServer>("homeServer"),

@@ -45,7 +45,7 @@ public:
     // replaces "keymaterial". Under the master lock; never fails.
     void postDecode() override;
     // getSignerPublicKey must verify the record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // The signer of the linked Asset; the empty text without a link. Never fails.
     std::string getSignerPublicKey() const;
     // The plain session key (base64 text) of this key, opened with the private key that its

@@ -55,11 +55,6 @@ int32_t readKeySequence(const std::string& text) {
     return value;
 }
 
-std::string ownPublicKey() {
-    LockScope lock(masterMutex);
-    return myPID ? myPID->pubkey : std::string();
-}
-
 } // namespace
 
 std::string decryptSessionKey(const std::string& wrapped) { return decryptAssetKey(wrapped); }

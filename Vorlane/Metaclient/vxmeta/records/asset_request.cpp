@@ -14,8 +14,6 @@ const RecordSchema<AssetRequest>& AssetRequest::schema() {
             field<&AssetRequest::updated_at>("updated_at", LocalOnly),
             field<&AssetRequest::asset>("asset", InRecord),
             field<&AssetRequest::participant>("participant", InRecord),
-            field<&VxMetadata::revision, AssetRequest>("revision", InRecord),
-            field<&AssetRequest::signature>("signature"),
             memoryField<&AssetRequest::assetLink>(Kept),
             memoryField<&AssetRequest::status>(Kept),
             field<&AssetRequest::id>("id"),

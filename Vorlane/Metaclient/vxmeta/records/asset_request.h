@@ -32,7 +32,7 @@ public:
     std::string geturn() const override;
     // The requester's public key must verify the record text; a requester that cannot be looked
     // up fails.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

@@ -15,8 +15,6 @@ const RecordSchema<AssetRight>& AssetRight::schema() {
             field<&AssetRight::owner>("owner", InRecord),
             field<&AssetRight::participant>("participant", InRecord),
             field<&AssetRight::access>("access", InRecord),
-            field<&VxMetadata::revision, AssetRight>("revision", InRecord),
-            field<&AssetRight::signature>("signature"),
             field<&AssetRight::homeServer>("homeServer"),
             memoryField<&AssetRight::assetLink>(Kept),
             field<&AssetRight::id>("id"),

@@ -34,7 +34,7 @@ public:
     // The asset URN, "-", the participant URN.
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // The signer of the linked Asset; the empty text without a link. Never fails.
     std::string getSignerPublicKey() const;
 };

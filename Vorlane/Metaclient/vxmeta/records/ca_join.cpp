@@ -1,10 +1,8 @@
 #include "vxmeta/records/ca_join.h"
 
 #include "vxmeta/crypto/signatures.h"
-#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/text.h"
-#include "vxmeta/records/dataset_lists.h"
-#include "vxmeta/records/pid.h"
+#include "vxmeta/records/record_signing.h"
 
 namespace VxMeta {
 
@@ -19,8 +17,6 @@ const RecordSchema<CAJoin>& CAJoin::schema() {
             field<&CAJoin::participant>("participant", InRecord),
             field<&CAJoin::ca>("ca", InRecord),
             field<&CAJoin::userstatus>("userstatus", InRecord),
-            field<&VxMetadata::revision, CAJoin>("revision", InRecord),
-            field<&CAJoin::signature>("signature"),
             field<&CAJoin::teamstatus>("teamstatus", LocalOnly),
             field<&CAJoin::team_id>("team_id"),
             field<&CAJoin::id>("id"),
@@ -38,12 +34,7 @@ bool CAJoin::verifySignature() { return verifySignedValue(); }
 
 bool CAJoin::verifySignedValue() {
     if (userstatus.empty()) return true;
-    std::string ownKey;
-    {
-        LockScope lock(masterMutex);
-        if (myPID) ownKey = myPID->pubkey;
-    }
-    return verifyTextNoExceptions(recordText, signature, ownKey);
+    return verifyTextNoExceptions(recordText, signature, ownPublicKey());
 }
 
 } // namespace VxMeta

@@ -29,10 +29,10 @@ public:
     // The team URN in lower case made file-name safe, "-", the participant.
     std::string geturn() const override;
     // verifySignedValue.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // True without a participant's answer; otherwise the own identity's public key must verify
     // the record text. Never fails.
-    bool verifySignedValue();
+    [[nodiscard]] bool verifySignedValue();
 };
 
 } // namespace VxMeta

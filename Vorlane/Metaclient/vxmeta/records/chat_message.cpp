@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<ChatMessage>& ChatMessage::schema() {
     static const RecordSchema<ChatMessage> table{
         "chatmessage",
-        nullptr,
         {
             field<&ChatMessage::created_at>("created_at", LocalOnly),
             field<&ChatMessage::updated_at>("updated_at", LocalOnly),

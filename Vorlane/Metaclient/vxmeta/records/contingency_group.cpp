@@ -16,8 +16,6 @@ const RecordSchema<ContingencyGroup>& ContingencyGroup::schema() {
             field<&ContingencyGroup::name>("name", InRecord),
             field<&ContingencyGroup::email>("email", InRecord),
             field<&ContingencyGroup::pubkey>("pubkey", InRecord),
-            field<&VxMetadata::revision, ContingencyGroup>("revision", InRecord),
-            field<&ContingencyGroup::signature>("signature"),
             field<&ContingencyGroup::caid>("caid"),
             field<&ContingencyGroup::id>("id"),
         },

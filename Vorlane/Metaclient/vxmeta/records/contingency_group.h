@@ -28,7 +28,7 @@ public:
     // The member's URN, "-", the team URN in lower case made file-name safe.
     std::string geturn() const override;
     // The record's own public key must verify its record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

@@ -17,8 +17,6 @@ const RecordSchema<ContingencyKey>& ContingencyKey::schema() {
             field<&ContingencyKey::keysequence>("keysequence", InRecord),
             field<&ContingencyKey::keymaterial>("keymaterial", InRecord),
             field<&ContingencyKey::ca>("ca", InRecord),
-            field<&VxMetadata::revision, ContingencyKey>("revision", InRecord),
-            field<&ContingencyKey::signature>("signature"),
             field<&ContingencyKey::id>("id"),
         },
     };

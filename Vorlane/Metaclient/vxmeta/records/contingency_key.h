@@ -27,7 +27,7 @@ public:
     // The owner, "-", the key sequence, "-", the team URN in lower case made file-name safe.
     std::string geturn() const override;
     // The owner's public key must verify the record text; an owner that cannot be looked up fails.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

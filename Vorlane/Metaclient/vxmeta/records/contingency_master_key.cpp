@@ -20,8 +20,6 @@ const RecordSchema<ContingencyMasterKey>& ContingencyMasterKey::schema() {
             field<&ContingencyMasterKey::recipient>("recipient", InRecord),
             field<&ContingencyMasterKey::keymaterial>("keymaterial", InRecord),
             field<&ContingencyMasterKey::ca>("ca", InRecord),
-            field<&VxMetadata::revision, ContingencyMasterKey>("revision", InRecord),
-            field<&ContingencyMasterKey::signature>("signature"),
             field<&ContingencyMasterKey::id>("id"),
         },
     };

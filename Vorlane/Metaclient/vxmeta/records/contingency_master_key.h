@@ -26,7 +26,7 @@ public:
     // The recipient, "-", the team URN in lower case made file-name safe.
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // Under the master lock: the "value" of the first team datum of kind "Contingency", name
     // "Public Key", an id above 0 and "extra" equal to this key's team ignoring case; the empty
     // text when the dataset holds none. Never fails.

@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<DataMemo>& DataMemo::schema() {
     static const RecordSchema<DataMemo> table{
         "datamemo",
-        nullptr,
         {
             field<&DataMemo::updated_at>("updated_at"),
             field<&DataMemo::memo_kind>("memo_kind"),

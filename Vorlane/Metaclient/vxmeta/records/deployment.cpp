@@ -9,7 +9,6 @@ namespace VxMeta {
 const RecordSchema<Deployment>& Deployment::schema() {
     static const RecordSchema<Deployment> table{
         "deployment",
-        nullptr,
         {
             field<&Deployment::id>("id"),
             field<&Deployment::created_at>("created_at", LocalOnly),
@@ -37,11 +36,6 @@ bool Deployment::verifySignedValue() {
     signedForm.removeMember("id");
     signedForm.removeMember("signature");
     return verifyTextNoExceptions(jsonString(signedForm), signature, servicePublicKey());
-}
-
-void Deployment::refresh() {
-    Deployment fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
 }
 
 } // namespace VxMeta

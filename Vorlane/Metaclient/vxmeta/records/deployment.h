@@ -26,13 +26,10 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // verifySignedValue.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // True for a record without an id; otherwise the service's key must verify the compact text of
     // the local form without "id" and "signature". Never fails.
-    bool verifySignedValue();
-    // Fetches the record again from its path and merges it with copyUpdate when it was read; a
-    // failure of the request leaves the record as it was.
-    void refresh();
+    [[nodiscard]] bool verifySignedValue();
 };
 
 } // namespace VxMeta

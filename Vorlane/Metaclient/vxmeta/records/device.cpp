@@ -1,9 +1,7 @@
 #include "vxmeta/records/device.h"
 
 #include "vxmeta/crypto/signatures.h"
-#include "vxmeta/foundation/lock_scope.h"
-#include "vxmeta/records/dataset_lists.h"
-#include "vxmeta/records/pid.h"
+#include "vxmeta/records/record_signing.h"
 
 namespace VxMeta {
 
@@ -21,8 +19,6 @@ const RecordSchema<Device>& Device::schema() {
             field<&Device::urn>("urn", InRecord),
             field<&Device::name>("name", InRecord),
             field<&Device::owner_disabled>("owner_disabled", InRecord),
-            field<&VxMetadata::revision, Device>("revision", InRecord),
-            field<&Device::signature>("signature"),
             field<&Device::app_name>("app_name"),
             field<&Device::app_version>("app_version"),
             field<&Device::recovery_code>("recovery_code"),
@@ -44,17 +40,7 @@ bool Device::verifySignature() { return verifySignedValue(); }
 
 bool Device::verifySignedValue() {
     if (urn.empty()) return true;
-    std::string ownKey;
-    {
-        LockScope lock(masterMutex);
-        if (myPID) ownKey = myPID->pubkey;
-    }
-    return verifyTextNoExceptions(recordText, signature, ownKey);
-}
-
-void Device::refresh() {
-    Device fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
+    return verifyTextNoExceptions(recordText, signature, ownPublicKey());
 }
 
 } // namespace VxMeta

@@ -37,13 +37,10 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // verifySignedValue.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // True without a URN; otherwise the own identity's public key must verify the record text.
     // Never fails.
-    bool verifySignedValue();
-    // Fetches the record again from its path and merges it with copyUpdate when it was read; a
-    // failure of the request leaves the record as it was.
-    void refresh();
+    [[nodiscard]] bool verifySignedValue();
 };
 
 } // namespace VxMeta

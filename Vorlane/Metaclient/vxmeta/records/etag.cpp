@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<Etag>& Etag::schema() {
     static const RecordSchema<Etag> table{
         "etag",
-        nullptr,
         {
             field<&Etag::etag>("etag"),
             field<&Etag::gtag>("gtag"),

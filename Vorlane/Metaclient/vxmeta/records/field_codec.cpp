@@ -1,5 +1,6 @@
 #include "vxmeta/records/field_codec.h"
 
+#include <cmath>
 #include <limits>
 
 #include "vxmeta/foundation/constants.h"
@@ -14,8 +15,35 @@ namespace {
                           std::string("Unexpected JSON type for ") + key + " (expected " + expected + ")");
 }
 
-// Whole numbers in [low, high) of a double; NaN fails every comparison and so is refused.
-bool realInRange(double real, double low, double high) { return real >= low && real < high; }
+// A signed integer of Int: null is 0, a boolean 0 or 1, an integer or real as the JSON library
+// reads it (a real in range, truncated toward zero); anything else, or out of range, fails.
+template <class Int>
+Int readInteger(const Json::Value& value, const char* key, const char* expected) {
+    switch (value.type()) {
+    case Json::nullValue:
+        return 0;
+    case Json::booleanValue:
+        return value.asBool() ? 1 : 0;
+    case Json::intValue:
+    case Json::uintValue:
+        if constexpr (sizeof(Int) == sizeof(int32_t)) {
+            if (value.isInt()) return value.asInt();
+        } else {
+            if (value.isInt64()) return value.asInt64();
+        }
+        break;
+    case Json::realValue: {
+        // [-2^digits, 2^digits), both bounds exact in a double; NaN fails every comparison.
+        const double bound = std::ldexp(1.0, std::numeric_limits<Int>::digits);
+        const double real = value.asDouble();
+        if (real >= -bound && real < bound) return static_cast<Int>(real);
+        break;
+    }
+    default:
+        break;
+    }
+    wrongType(key, expected);
+}
 
 } // namespace
 
@@ -34,45 +62,11 @@ std::string readText(const Json::Value& value, const char* key) {
 }
 
 int32_t readInt32(const Json::Value& value, const char* key) {
-    switch (value.type()) {
-    case Json::nullValue:
-        return 0;
-    case Json::booleanValue:
-        return value.asBool() ? 1 : 0;
-    case Json::intValue:
-    case Json::uintValue:
-        if (value.isInt()) return value.asInt();
-        break;
-    case Json::realValue:
-        // As the JSON library: in range, then truncated toward zero.
-        if (realInRange(value.asDouble(), std::numeric_limits<int32_t>::min(),
-                        static_cast<double>(std::numeric_limits<int32_t>::max()) + 1.0))
-            return static_cast<int32_t>(value.asDouble());
-        break;
-    default:
-        break;
-    }
-    wrongType(key, "32-bit integer");
+    return readInteger<int32_t>(value, key, "32-bit integer");
 }
 
 int64_t readInt64(const Json::Value& value, const char* key) {
-    switch (value.type()) {
-    case Json::nullValue:
-        return 0;
-    case Json::booleanValue:
-        return value.asBool() ? 1 : 0;
-    case Json::intValue:
-    case Json::uintValue:
-        if (value.isInt64()) return value.asInt64();
-        break;
-    case Json::realValue:
-        if (realInRange(value.asDouble(), -9223372036854775808.0, 9223372036854775808.0))
-            return static_cast<int64_t>(value.asDouble());
-        break;
-    default:
-        break;
-    }
-    wrongType(key, "64-bit integer");
+    return readInteger<int64_t>(value, key, "64-bit integer");
 }
 
 bool readBool(const Json::Value& value, const char* key) {

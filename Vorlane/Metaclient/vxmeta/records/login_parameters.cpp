@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<LoginParameters>& LoginParameters::schema() {
     static const RecordSchema<LoginParameters> table{
         "loginparameters",
-        nullptr,
         {
             field<&LoginParameters::urn>("urn"),
             field<&LoginParameters::loginSalt>("loginSalt"),

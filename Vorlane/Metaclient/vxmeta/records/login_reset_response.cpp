@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<LoginResetResponse>& LoginResetResponse::schema() {
     static const RecordSchema<LoginResetResponse> table{
         "loginresetresponse",
-        nullptr,
         {
             field<&LoginResetResponse::matched>("matched"),
             field<&LoginResetResponse::loginSalt>("loginSalt"),

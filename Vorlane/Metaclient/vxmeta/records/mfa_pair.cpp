@@ -12,7 +12,6 @@ constexpr uint32_t ClientSecret = WhenNotEmpty | NotCompared | Kept;
 const RecordSchema<MFAPair>& MFAPair::schema() {
     static const RecordSchema<MFAPair> table{
         "mfapair",
-        nullptr,
         {
             field<&MFAPair::created_at>("created_at", LocalOnly | InView),
             field<&MFAPair::updated_at>("updated_at", LocalOnly | InView),

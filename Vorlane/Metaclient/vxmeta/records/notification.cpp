@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<Notification>& Notification::schema() {
     static const RecordSchema<Notification> table{
         "notification",
-        nullptr,
         {
             field<&Notification::urn>("urn", InView),
             field<&Notification::mode>("mode", InView),

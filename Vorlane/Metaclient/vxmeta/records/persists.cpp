@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<Persists>& Persists::schema() {
     static const RecordSchema<Persists> table{
         "persists",
-        nullptr,
         {
             field<&Persists::extStatsNextSendTime>("extStatsNextSendTime"),
             field<&Persists::lastOnlineTime>("lastOnlineTime"),

@@ -16,8 +16,6 @@ const RecordSchema<PID>& PID::schema() {
             field<&PID::email>("email", InRecord),
             field<&PID::pubkey>("pubkey", InRecord),
             field<&PID::url>("url", InRecord | WhenNotEmpty),
-            field<&VxMetadata::revision, PID>("revision", InRecord),
-            field<&PID::signature>("signature"),
             field<&PID::forwarding_urn>("forwarding_urn", LocalOnly | WhenPresent | NotCompared | Kept),
             field<&PID::id>("id"),
         },

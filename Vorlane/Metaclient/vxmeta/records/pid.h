@@ -28,7 +28,7 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // The record's own public key must verify its record text (both empty count as valid).
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

@@ -1,5 +1,5 @@
 // Record<T>: the part of every record class that its field table (record_schema.h) determines:
-// the two JSON forms, reading, the change step, equality, the merge of a fresh copy and the view
+// the two JSON forms, reading, the change step, equality, the merge of a fresh copy, refreshing and the view
 // copies. A class T derives from Record<T> and provides `static constexpr RecordShape shape` and
 // `static const RecordSchema<T>& schema()`.
 #pragma once
@@ -41,6 +41,9 @@ public:
     // record's originator and kept members and then replaces this record whole, which becomes
     // locally dirty; in every case this record is no longer remotely dirty.
     void copyUpdate(T& fresh);
+    // Fetches the record again from its path and merges it with copyUpdate when it was read; a
+    // failure of the request leaves the record as it was.
+    void refresh();
 
     // The class's queries: every record of its list path ("<stem>/"), the records of a path as
     // given, and those of "<stem>/?<name>=<value>" (the value URL-encoded).
@@ -185,6 +188,12 @@ void Record<T>::copyUpdate(T& fresh) {
         localDirty = true;
     }
     remoteDirty = false;
+}
+
+template <class T>
+void Record<T>::refresh() {
+    T fresh;
+    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
 }
 
 } // namespace VxMeta

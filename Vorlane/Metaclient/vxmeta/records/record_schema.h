@@ -4,13 +4,16 @@
 // so a record class is its table plus the few operations that really differ.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <json/value.h>
 
 #include "vxmeta/records/field_codec.h"
+#include "vxmeta/records/vx_metadata.h"
 
 namespace VxMeta {
 
@@ -81,11 +84,44 @@ FieldSpec<T> memoryField(uint32_t flags) {
     };
 }
 
-// The table of class T; the class states its shape as `static constexpr RecordShape shape`.
+// The row of the signature member named by T's table: outside "record", read and written as text.
+template <class T>
+FieldSpec<T> signatureField() {
+    using Codec = FieldCodec<std::string>;
+    return FieldSpec<T>{
+        "signature",
+        0,
+        [](const T& record, bool forServer) { return Codec::toJson(record.*T::schema().signature, forServer); },
+        [](T& record, const Json::Value& value, const char* name) {
+            Codec::fromJson(record.*T::schema().signature, value, name);
+        },
+        [](const T& record) { return Codec::isEmpty(record.*T::schema().signature); },
+        [](const T& a, const T& b) { return Codec::same(a.*T::schema().signature, b.*T::schema().signature); },
+        [](T& to, const T& from) { to.*T::schema().signature = from.*T::schema().signature; },
+    };
+}
+
+// The table of class T; the class states its shape as `static constexpr RecordShape shape`. The
+// table of a SignedRecord class names its signature member and lists only the class's own rows:
+// the rows of the signed shape ("revision" inside "record", "signature" outside) are added here,
+// after them.
 template <class T>
 struct RecordSchema {
+    // A Flat or Record class.
+    RecordSchema(const char* stemWord, std::vector<FieldSpec<T>> rows) : stem(stemWord), fields(std::move(rows)) {
+        static_assert(T::shape != RecordShape::SignedRecord, "a signed record's table names its signature member");
+    }
+    // A SignedRecord class; signatureMember holds the client's signature of the record text.
+    RecordSchema(const char* stemWord, std::string T::*signatureMember, std::vector<FieldSpec<T>> rows)
+        : stem(stemWord), signature(signatureMember), fields(std::move(rows)) {
+        static_assert(T::shape == RecordShape::SignedRecord, "only a signed record's table names a signature member");
+        fields.push_back(field<&VxMetadata::revision, T>("revision", InRecord));
+        fields.push_back(signatureField<T>());
+    }
+    RecordSchema(const char*, std::nullptr_t, std::vector<FieldSpec<T>>) = delete;
+
     const char* stem;
-    std::string T::*signature; // SignedRecord: the member that holds the signature; else null
+    std::string T::*signature = nullptr; // SignedRecord: the member that holds the signature; else null
     std::vector<FieldSpec<T>> fields;
 };
 

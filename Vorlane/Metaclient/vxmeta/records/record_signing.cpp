@@ -26,13 +26,13 @@ std::string signText(const std::string& text) {
     return std::string();
 }
 
+std::string ownPublicKey() {
+    LockScope lock(masterMutex);
+    return myPID ? myPID->pubkey : std::string();
+}
+
 bool verifyMyText(const std::string& text, const std::string& signature) {
-    std::string publicKey;
-    {
-        LockScope lock(masterMutex);
-        if (myPID) publicKey = myPID->pubkey;
-    }
-    return verifyText(text, signature, publicKey);
+    return verifyText(text, signature, ownPublicKey());
 }
 
 std::string RSAdecrypt(const std::string& ciphertext, int padding) {

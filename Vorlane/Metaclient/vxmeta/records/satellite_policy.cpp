@@ -12,7 +12,6 @@ constexpr uint32_t PolicyMember = WhenPresent | NotCompared | Kept;
 const RecordSchema<SatellitePolicy>& SatellitePolicy::schema() {
     static const RecordSchema<SatellitePolicy> table{
         "satellitepolicy",
-        nullptr,
         {
             field<&SatellitePolicy::version>("version", PolicyMember),
             field<&SatellitePolicy::offline_access_hours>("offline_access_hours", PolicyMember),

@@ -8,7 +8,6 @@ namespace VxMeta {
 const RecordSchema<Server>& Server::schema() {
     static const RecordSchema<Server> table{
         "server",
-        nullptr,
         {
             field<&Server::name>("name"),
             field<&Server::pubkey>("pubkey"),

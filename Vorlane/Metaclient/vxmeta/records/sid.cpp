@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<SID>& SID::schema() {
     static const RecordSchema<SID> table{
         "sid",
-        nullptr,
         {
             field<&SID::id>("id"),
             field<&SID::prikey>("prikey", InRecord),

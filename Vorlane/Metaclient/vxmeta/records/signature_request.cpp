@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<SignatureRequest>& SignatureRequest::schema() {
     static const RecordSchema<SignatureRequest> table{
         "signaturerequest",
-        nullptr,
         {
             field<&SignatureRequest::created_at>("created_at", LocalOnly),
             field<&SignatureRequest::updated_at>("updated_at", LocalOnly),

@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<Sproxy>& Sproxy::schema() {
     static const RecordSchema<Sproxy> table{
         "sproxy",
-        nullptr,
         {
             field<&Sproxy::email>("email"),
             field<&Sproxy::sproxy>("sproxy"),

@@ -7,7 +7,6 @@ namespace VxMeta {
 const RecordSchema<TeamAuthority>& TeamAuthority::schema() {
     static const RecordSchema<TeamAuthority> table{
         "teamauthority",
-        nullptr,
         {
             field<&TeamAuthority::name>("name"),
             field<&TeamAuthority::caid>("caid"),

@@ -10,7 +10,6 @@ namespace VxMeta {
 const RecordSchema<TeamData>& TeamData::schema() {
     static const RecordSchema<TeamData> table{
         "teamdata",
-        nullptr,
         {
             field<&TeamData::created_at>("created_at", LocalOnly),
             field<&TeamData::updated_at>("updated_at", LocalOnly | InView),

@@ -28,11 +28,11 @@ public:
     // The kind, "-", the file-name safe name, "-", the team id.
     std::string geturn() const override;
     // verifySignedValue.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
     // With the service's key: kind "ClientPolicy" signs its value; a kind beginning with
     // "Satellite", and "Contingency" and "MFAPolicy", sign kind, name, team id, "updated_at" and
     // value joined without separators; any other kind is not checked (true). Never fails.
-    bool verifySignedValue();
+    [[nodiscard]] bool verifySignedValue();
 };
 
 } // namespace VxMeta

@@ -5,7 +5,6 @@ namespace VxMeta {
 const RecordSchema<Upload>& Upload::schema() {
     static const RecordSchema<Upload> table{
         "upload",
-        nullptr,
         {
             field<&Upload::created_at>("created_at", LocalOnly),
             field<&Upload::updated_at>("updated_at", LocalOnly),

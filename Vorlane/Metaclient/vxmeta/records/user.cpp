@@ -30,8 +30,6 @@ const RecordSchema<User>& User::schema() {
             field<&User::loginSalt>("loginSalt", InRecord | WhenNotEmpty),
             field<&User::sidLocator>("sidLocator", InRecord | WhenNotEmpty),
             field<&User::sproxy>("sproxy", InRecord | WhenNotEmpty),
-            field<&VxMetadata::revision, User>("revision", InRecord),
-            field<&User::signature>("signature"),
             field<&User::now>("now", LocalOnly),
             field<&User::last_sweep>("last_sweep", ClientKept),
             field<&User::fetch_max>("fetch_max", ClientKept),

@@ -48,7 +48,7 @@ public:
     // The owner's URN.
     std::string geturn() const override;
     // The owner's public key must verify the record text; an owner that cannot be looked up fails.
-    bool verifySignature() override;
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

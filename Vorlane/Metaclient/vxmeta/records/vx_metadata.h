@@ -68,7 +68,7 @@ public:
     virtual void decode(const Json::Value& in);
     // Runs after every decode.
     virtual void postDecode();
-    virtual bool verifySignature();
+    [[nodiscard]] virtual bool verifySignature();
 
     // Record path: "<stem>/<id>/", or "<stem>/" while the record has no id text.
     std::string getSuffix() const;

@@ -16,8 +16,6 @@ const RecordSchema<XPID>& XPID::schema() {
             field<&XPID::email>("email", InRecord | InView),
             field<&XPID::pubkey>("pubkey", InRecord | InView),
             field<&XPID::url>("url", InRecord | InView),
-            field<&VxMetadata::revision, XPID>("revision", InRecord),
-            field<&XPID::signature>("signature"),
             field<&XPID::kind>("kind", InView),
             field<&XPID::owning_team_id>("owning_team_id"),
             field<&XPID::homeServer>("homeServer", InView),
@@ -33,10 +31,5 @@ std::string XPID::idstr() const { return idStr(id); }
 std::string XPID::geturn() const { return urn; }
 
 bool XPID::verifySignature() { return verifyTextNoExceptions(recordText, signature, pubkey); }
-
-void XPID::refresh() {
-    XPID fresh;
-    if (fresh.fetch(getSuffix())) copyUpdate(fresh);
-}
 
 } // namespace VxMeta

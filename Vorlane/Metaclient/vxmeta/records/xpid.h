@@ -31,10 +31,7 @@ public:
     std::string idstr() const override;
     std::string geturn() const override;
     // The record's own public key must verify its record text.
-    bool verifySignature() override;
-    // Fetches the record again from its path and merges it with copyUpdate when it was read; a
-    // failure of the request leaves the record as it was.
-    void refresh();
+    [[nodiscard]] bool verifySignature() override;
 };
 
 } // namespace VxMeta

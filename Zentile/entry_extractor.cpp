@@ -1,0 +1,289 @@
+#include "Zentile/entry_extractor.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <libdeflate.h>
+#include <unistd.h>
+
+#include "Zentile/entry_decoder.h"
+#include "Zentile/traditional_cipher.h"
+#include "Zentile/winzip_aes.h"
+
+namespace Zentile {
+
+struct ExtractionBuffers::WholeInflater {
+    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+    ~WholeInflater() { libdeflate_free_decompressor(decompressor); }
+};
+
+ExtractionBuffers::ExtractionBuffers() : inflater(std::make_unique<WholeInflater>()) {}
+ExtractionBuffers::~ExtractionBuffers() = default;
+
+namespace {
+
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::size_t kLocalSize = 30;
+constexpr std::size_t kReadChunk = 512 * 1024;
+constexpr std::size_t kWriteChunk = 1024 * 1024;
+// Deflate entries up to this size (both ways) are inflated whole, which is much faster than streaming;
+// the bound keeps a worker's buffers small.
+constexpr std::uint64_t kWholeInflateLimit = 2 * 1024 * 1024;
+
+EntryResult failed(ZIPErrorCode code, std::string text) {
+    return {EntryOutcome::Failed, code, std::move(text)};
+}
+EntryResult wrongPassword() {
+    return {EntryOutcome::WrongPassword, ZIPErrorWrongPassphrase, "Incorrect passphrase"};
+}
+
+bool writeAll(int fd, const unsigned char* data, std::size_t length) {
+    while (length > 0) {
+        ssize_t done = ::write(fd, data, length);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return false;
+        }
+        data += done;
+        length -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+struct Payload {
+    std::uint64_t start = 0;   // first byte of the data (after any encryption header)
+    std::uint64_t length = 0;  // bytes of (encrypted) compressed data
+};
+
+// Finds the entry's data behind its local header.
+bool locateData(const ArchiveFile& file, const EntryRecord& entry, std::uint64_t& dataStart, EntryResult& error,
+                std::vector<unsigned char>* extra) {
+    unsigned char header[kLocalSize];
+    if (!file.readAt(entry.localHeaderOffset, header, sizeof header) || readLe32(header) != kLocalSignature) {
+        error = failed(ZIPErrorCorrupt, "The entry's local header is damaged");
+        return false;
+    }
+    std::uint64_t nameLength = readLe16(header + 26);
+    std::uint64_t extraLength = readLe16(header + 28);
+    dataStart = entry.localHeaderOffset + kLocalSize + nameLength + extraLength;
+    if (dataStart > file.size() || entry.compressedSize > file.size() - dataStart) {
+        error = failed(ZIPErrorTruncated, "The entry's data lies past the end of the archive");
+        return false;
+    }
+    if (extra != nullptr) {
+        extra->resize(static_cast<std::size_t>(extraLength));
+        if (!file.readAt(entry.localHeaderOffset + kLocalSize + nameLength, extra->data(), extra->size())) {
+            error = failed(ZIPErrorReadFailed, "The archive could not be read");
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool isSupportedMethod(std::uint16_t method) {
+    return method == 0 || method == 8 || method == 12 || method == 14 || method == 95;
+}
+
+std::optional<std::string> readLocalKeyRecord(const ArchiveFile& file, const EntryRecord& entry) {
+    std::uint64_t dataStart = 0;
+    EntryResult ignored;
+    std::vector<unsigned char> extra;
+    if (!locateData(file, entry, dataStart, ignored, &extra)) {
+        return std::nullopt;
+    }
+    EntryRecord local = entry;
+    local.keyRecord.reset();
+    applyExtraFields(extra.data(), extra.size(), local, false, false, false, false);
+    return local.keyRecord;
+}
+
+EntryResult extractEntry(const ArchiveFile& file, const EntryRecord& entry, const std::optional<std::string>& password,
+                         int outputFd, ExtractionBuffers& buffers, const EntryProgress& progress) {
+    std::uint64_t dataStart = 0;
+    EntryResult error;
+    if (!locateData(file, entry, dataStart, error, nullptr)) {
+        return error;
+    }
+    Payload payload{dataStart, entry.compressedSize};
+
+    bool traditional = entry.encryption == EntryEncryption::Traditional;
+    bool aes = entry.encryption == EntryEncryption::WinZipAes;
+    TraditionalDecryptor zipCrypto;
+    WinZipAesDecryptor winZip;
+    if (traditional) {
+        unsigned char header[TraditionalDecryptor::kHeaderLength];
+        if (payload.length < sizeof header || !file.readAt(payload.start, header, sizeof header)) {
+            return failed(ZIPErrorCorrupt, "The entry's encryption header is damaged");
+        }
+        std::uint8_t check = zipCrypto.start(password.value_or(""), header);
+        bool descriptor = (entry.flags & 0x0008) != 0;
+        if (check != static_cast<std::uint8_t>(entry.crc32 >> 24) &&
+            !(descriptor && check == static_cast<std::uint8_t>(entry.dosTime >> 8))) {
+            return wrongPassword();
+        }
+        payload.start += sizeof header;
+        payload.length -= sizeof header;
+    } else if (aes) {
+        std::size_t saltLength = WinZipAesDecryptor::saltLength(entry.aesStrength);
+        std::size_t overhead = saltLength + WinZipAesDecryptor::kVerifierLength + WinZipAesDecryptor::kMacLength;
+        unsigned char header[16 + WinZipAesDecryptor::kVerifierLength];
+        if (entry.aesStrength < 1 || entry.aesStrength > 3 || payload.length < overhead ||
+            !file.readAt(payload.start, header, saltLength + WinZipAesDecryptor::kVerifierLength)) {
+            return failed(ZIPErrorCorrupt, "The entry's encryption header is damaged");
+        }
+        if (!winZip.start(password.value_or(""), entry.aesStrength, header, header + saltLength)) {
+            return wrongPassword();
+        }
+        payload.start += saltLength + WinZipAesDecryptor::kVerifierLength;
+        payload.length -= overhead;
+    }
+    auto decrypt = [&](unsigned char* data, std::size_t length) {
+        if (traditional) {
+            zipCrypto.decrypt(data, length);
+        } else if (aes) {
+            return winZip.decrypt(data, length);
+        }
+        return true;
+    };
+    auto authenticate = [&]() {
+        if (!aes) {
+            return true;
+        }
+        unsigned char mac[WinZipAesDecryptor::kMacLength];
+        return file.readAt(payload.start + payload.length, mac, sizeof mac) && winZip.finish(mac);
+    };
+    // A bad stream, size or CRC after a password passed the checks means the password was wrong
+    // (the traditional check byte lets about 1 in 256 wrong passwords through).
+    bool encrypted = traditional || aes;
+    bool checkCrc = !(aes && entry.aesVendorVersion == 2);
+    std::uint64_t declared = entry.uncompressedSize;
+
+    if (entry.actualMethod == 8 && payload.length <= kWholeInflateLimit && declared <= kWholeInflateLimit &&
+        declared > 0) {
+        buffers.input.resize(static_cast<std::size_t>(payload.length));
+        buffers.output.resize(static_cast<std::size_t>(declared));
+        if (!file.readAt(payload.start, buffers.input.data(), buffers.input.size())) {
+            return failed(ZIPErrorReadFailed, "The archive could not be read");
+        }
+        if (!decrypt(buffers.input.data(), buffers.input.size())) {
+            return failed(ZIPErrorCorrupt, "The entry could not be decrypted");
+        }
+        if (!authenticate()) {
+            return wrongPassword();
+        }
+        auto status = libdeflate_deflate_decompress(buffers.inflater->decompressor, buffers.input.data(),
+                                                    buffers.input.size(), buffers.output.data(),
+                                                    buffers.output.size(), nullptr);
+        if (status != LIBDEFLATE_SUCCESS) {
+            return encrypted ? wrongPassword()
+                             : failed(ZIPErrorCorrupt, "The entry's data is damaged or not of its declared size");
+        }
+        if (checkCrc && libdeflate_crc32(0, buffers.output.data(), buffers.output.size()) != entry.crc32) {
+            return encrypted ? wrongPassword() : failed(ZIPErrorCorrupt, "The entry's CRC does not match");
+        }
+        if (progress.cancel->load(std::memory_order_relaxed)) {
+            return {EntryOutcome::Cancelled, ZIPErrorCancelled, "Cancelled"};
+        }
+        if (!writeAll(outputFd, buffers.output.data(), buffers.output.size())) {
+            return failed(ZIPErrorWriteFailed, std::string("The file could not be written: ") + std::strerror(errno));
+        }
+        progress.bytes->store(declared, std::memory_order_relaxed);
+        if (progress.onProgress) {
+            progress.onProgress();
+        }
+        return {EntryOutcome::Extracted, ZIPErrorNone, {}};
+    }
+
+    auto decoder = makeEntryDecoder(entry.actualMethod, declared);
+    if (!decoder) {
+        return failed(ZIPErrorUnsupported, "The entry's compression method is unsupported");
+    }
+    buffers.input.resize(kReadChunk);
+    buffers.output.resize(kWriteChunk);
+    std::size_t pending = 0;
+    std::uint64_t written = 0;
+    std::uint32_t crc = 0;
+    bool tooLarge = false;
+    bool writeFailed = false;
+    bool cancelled = false;
+    auto flush = [&]() {
+        if (pending > 0 && !writeAll(outputFd, buffers.output.data(), pending)) {
+            writeFailed = true;
+        }
+        pending = 0;
+        progress.bytes->store(written, std::memory_order_relaxed);
+        if (progress.onProgress) {
+            progress.onProgress();
+        }
+        return !writeFailed;
+    };
+    auto sink = [&](const unsigned char* data, std::size_t length) {
+        if (length > declared - written) {
+            tooLarge = true;
+            return false;
+        }
+        crc = libdeflate_crc32(crc, data, length);
+        written += length;
+        while (length > 0) {
+            std::size_t take = std::min(length, buffers.output.size() - pending);
+            std::memcpy(buffers.output.data() + pending, data, take);
+            pending += take;
+            data += take;
+            length -= take;
+            if (pending == buffers.output.size()) {
+                if (!flush()) {
+                    return false;
+                }
+                if (progress.cancel->load(std::memory_order_relaxed)) {
+                    cancelled = true;
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    DecodeStatus status = DecodeStatus::More;
+    std::uint64_t position = 0;
+    bool readFailed = false;
+    do {
+        std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, payload.length - position));
+        if (length > 0 && !file.readAt(payload.start + position, buffers.input.data(), length)) {
+            readFailed = true;
+            break;
+        }
+        if (!decrypt(buffers.input.data(), length)) {
+            return failed(ZIPErrorCorrupt, "The entry could not be decrypted");
+        }
+        position += length;
+        if (status == DecodeStatus::More) {
+            status = decoder->feed(buffers.input.data(), length, position == payload.length, sink);
+        }
+        if (cancelled || progress.cancel->load(std::memory_order_relaxed)) {
+            return {EntryOutcome::Cancelled, ZIPErrorCancelled, "Cancelled"};
+        }
+        // Once decoding ended, encrypted bytes are still read to the end for the authentication code.
+    } while (position < payload.length && (status == DecodeStatus::More || aes));
+    if (readFailed) {
+        return failed(ZIPErrorReadFailed, "The archive could not be read");
+    }
+    if (writeFailed || !flush()) {
+        return failed(ZIPErrorWriteFailed, std::string("The file could not be written: ") + std::strerror(errno));
+    }
+    if (!authenticate()) {
+        return wrongPassword();
+    }
+    if (status != DecodeStatus::End || tooLarge || written != declared) {
+        return encrypted ? wrongPassword()
+                         : failed(ZIPErrorCorrupt, "The entry's data is damaged or not of its declared size");
+    }
+    if (checkCrc && crc != entry.crc32) {
+        return encrypted ? wrongPassword() : failed(ZIPErrorCorrupt, "The entry's CRC does not match");
+    }
+    return {EntryOutcome::Extracted, ZIPErrorNone, {}};
+}
+
+} // namespace Zentile

@@ -1,0 +1,26 @@
+// The traditional PKWARE cipher of ZIP entries. Its key schedule is defined over the CRC-32 table,
+// which comes from zlib; the 12-byte header's last byte is the check byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Zentile {
+
+class TraditionalDecryptor {
+public:
+    static constexpr std::size_t kHeaderLength = 12;
+
+    // Keys from the password, then decrypts the header; answers the header's check byte.
+    std::uint8_t start(const std::string& password, const unsigned char* header);
+    void decrypt(unsigned char* data, std::size_t length);
+
+private:
+    void update(std::uint8_t plain);
+    std::uint32_t key0_ = 0x12345678;
+    std::uint32_t key1_ = 0x23456789;
+    std::uint32_t key2_ = 0x34567890;
+};
+
+} // namespace Zentile
