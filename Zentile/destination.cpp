@@ -139,7 +139,7 @@ int Destination::openFolder(const std::string& diskPath) const {
     return fd;
 }
 
-std::optional<std::string> Destination::freeName(int parentFd, const std::string& leaf, const CollisionQuestion& ask,
+std::optional<std::string> Destination::freeName(const std::string& leaf, const CollisionQuestion& ask,
                                                  const std::function<bool(const std::string&)>& accept) {
     std::string name = leaf;
     for (int question = 0; question <= kMaxCollisionQuestions; ++question) {
@@ -155,7 +155,6 @@ std::optional<std::string> Destination::freeName(int parentFd, const std::string
         }
         name = *answer;
     }
-    (void)parentFd;
     return std::nullopt;
 }
 
@@ -176,7 +175,7 @@ int Destination::makeFolders(const std::vector<std::string>& components, const C
         FdCloser closeParent{parentFd};
         const std::string& leaf = components[depth - 1];
         bool merged = false;
-        auto made = freeName(parentFd, leaf, ask, [&](const std::string& name) {
+        auto made = freeName(leaf, ask, [&](const std::string& name) {
             if (name == stagingName_ && parentDisk.empty()) {
                 errno = EEXIST;
                 return false;
@@ -226,7 +225,7 @@ ZIPErrorCode Destination::placeFile(std::size_t index, const std::vector<std::st
     std::uint32_t permissions = (mode != 0 ? (mode & 0777) : 0666) & ~umask_;
     ::fchmodat(staging_, staged.c_str(), permissions, 0);
     setTimes(staging_, staged.c_str(), modified);
-    auto placed = freeName(parentFd, components.back(), ask, [&](const std::string& name) {
+    auto placed = freeName(components.back(), ask, [&](const std::string& name) {
         if (name == stagingName_ && folders.empty()) {
             errno = EEXIST;
             return false;
@@ -264,7 +263,7 @@ ZIPErrorCode Destination::placeLink(const std::string& target, const std::vector
         return code;
     }
     FdCloser closeParent{parentFd};
-    auto placed = freeName(parentFd, components.back(), ask, [&](const std::string& name) {
+    auto placed = freeName(components.back(), ask, [&](const std::string& name) {
         if (name == stagingName_ && folders.empty()) {
             errno = EEXIST;
             return false;

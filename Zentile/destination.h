@@ -56,8 +56,9 @@ private:
         bool created = false;
     };
     int openFolder(const std::string& diskPath) const;
-    // Resolves `leaf` in the folder `parent` to a free name through `ask`; none when unresolved.
-    std::optional<std::string> freeName(int parentFd, const std::string& leaf, const CollisionQuestion& ask,
+    // Tries `accept` with `leaf`, then with each new name `ask` proposes while the name is taken; none when
+    // unresolved.
+    std::optional<std::string> freeName(const std::string& leaf, const CollisionQuestion& ask,
                                         const std::function<bool(const std::string&)>& accept);
     void removeStaging();
 

@@ -10,7 +10,7 @@
 namespace Zentile {
 namespace {
 
-constexpr std::size_t kOutputChunk = 256 * 1024;
+constexpr std::size_t kOutputChunk = 64 * 1024;
 // Decoders refuse dictionaries larger than this, so a hostile header cannot make the engine allocate
 // without bound.
 constexpr std::uint64_t kMaxDictionary = 256ull * 1024 * 1024;

@@ -25,7 +25,7 @@ namespace {
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::size_t kReadChunk = 512 * 1024;
-constexpr std::size_t kWriteChunk = 1024 * 1024;
+constexpr std::size_t kWriteChunk = 128 * 1024;
 // Deflate entries up to this size (both ways) are inflated whole, which is much faster than streaming;
 // the bound keeps a worker's buffers small.
 constexpr std::uint64_t kWholeInflateLimit = 2 * 1024 * 1024;

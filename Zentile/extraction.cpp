@@ -197,9 +197,11 @@ void Extraction::waitFor(const std::shared_ptr<Job>& job, std::uint64_t& reporte
         if (done && job->result.outcome != EntryOutcome::Extracted) {
             return;
         }
-        if (bytes > reported && progress_) {
+        if (bytes > reported) {
             reported = bytes;
-            check(progress_->onProgressWithItem(item.label, ZIPProgressBytes, std::nullopt, bytes, declared));
+            if (progress_) {
+                check(progress_->onProgressWithItem(item.label, ZIPProgressBytes, std::nullopt, bytes, declared));
+            }
         }
         if (done) {
             return;

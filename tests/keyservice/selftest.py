@@ -311,6 +311,8 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(self.c.admin("/accounts/expire-tokens", {})[1]["expired"], 1)
         self.assertEqual(self.c.api(0, sid, headers=bearer)[0], 401)
         self.assertEqual(self.c.api(0, sid)[0], 200)
+        self.assertEqual(self.c.api(0, "etag/0", headers=bearer)[0], 401)
+        self.assertEqual(self.c.api(0, "etag/0", headers={"Authorization": "V2 unknown"})[0], 200)
         self.c.admin("/reset", {})
         self.assertEqual(self.c.api(0, sid)[0], 404)
 

@@ -41,6 +41,8 @@ KeyService KeyService::fromEnvironment() {
     service.untrusted = description["untrusted"].asString();
     service.admin = description["admin"].asString();
     service.servicePublicKey = description["service_public_key"].asString();
+    service.satellite = description["satellite"]["url"].asString();
+    service.satellitePublicKey = description["satellite"]["service_public_key"].asString();
     return service;
 }
 

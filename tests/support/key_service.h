@@ -17,6 +17,9 @@ struct KeyService {
     std::string untrusted;
     std::string admin;
     std::string servicePublicKey; // the service's key in its "V2-" text form
+    // The second, independent service (one instance, its own key); its admin calls begin "/satellite".
+    std::string satellite;
+    std::string satellitePublicKey;
 
     // Reads $VX_KEYSERVICE_DIR/service.json; empty servers when the service is not there.
     static KeyService fromEnvironment();

@@ -38,7 +38,6 @@ with zipfile.ZipFile('hostile.zip', 'w') as z:
 data = bytearray(open('hostile.zip', 'rb').read())
 # Declare a size of 2 GiB for bomb.txt in its local and central headers.
 name = b'bomb.txt'
-local = data.find(b'PK\x03\x04' + bytes(22) [:0])
 for signature, field in ((b'PK\x03\x04', 22), (b'PK\x01\x02', 24)):
     at = 0
     while True:

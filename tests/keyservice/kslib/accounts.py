@@ -226,7 +226,8 @@ def admin_make_account(call):
                                            "prikey": credentials.aes_text(
                                                derived, credentials.private_key_der(key), True)}}
             store.forms["sid"][shash] = sid
-        user["id"] = store.new_id("user", user)
+        # The service keeps the user record under the account's (PID's) id.
+        user["id"] = pid["id"]
         store.sign("user", key, user)
         store.forms["user"][user["id"]] = user
         store.changed("pid")

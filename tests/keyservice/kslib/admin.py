@@ -4,7 +4,7 @@ import http.server
 import sys
 import threading
 
-from . import accounts, records, signed_values
+from . import accounts, directory, login, records, signed_values
 from .faults import FaultError
 from .routing import Call, Reply, Route, Router
 
@@ -57,10 +57,14 @@ ROUTES = [
     Route("GET", r"/log", request_log),
     Route("POST", r"/cluster", set_cluster),
     Route("GET", r"/cluster", get_cluster),
-] + records.ADMIN_ROUTES + signed_values.ADMIN_ROUTES + accounts.ADMIN_ROUTES
+] + records.ADMIN_ROUTES + signed_values.ADMIN_ROUTES + accounts.ADMIN_ROUTES + login.ADMIN_ROUTES \
+    + directory.ADMIN_ROUTES
 
 ROUTER = Router(ROUTES, lambda call: _bad("no such admin call", 404),
                 lambda call: _bad("method not allowed", 405))
+
+
+SATELLITE_PREFIX = "/satellite"
 
 
 class AdminHandler(http.server.BaseHTTPRequestHandler):
@@ -78,9 +82,15 @@ class AdminHandler(http.server.BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length).decode("utf-8", "replace") if length > 0 else ""
         service = self.server.service
-        call = Call(service.state, None, self.command, self.path, dict(self.headers.items()), body)
+        # "/satellite/..." acts on the independent second service, the rest on the cluster's.
+        state, path = service.state, self.path
+        if path.startswith(SATELLITE_PREFIX + "/"):
+            state, path = service.satellite_state, path[len(SATELLITE_PREFIX):]
+        call = Call(state, None, self.command, path, dict(self.headers.items()), body)
         try:
             reply = ROUTER.dispatch(call)
+            if path == "/reset" and state is service.state:
+                service.satellite_state.reset()
         except (FaultError, ValueError) as e:
             reply = _bad(str(e))
         service.after_admin_call()

@@ -1,6 +1,6 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import accounts, records, signed_values
+from . import accounts, directory, login, records, signed_values
 from .routing import Reply, Route, Router
 
 API_PREFIX = "/api/v1.0/"
@@ -19,6 +19,9 @@ def cluster_info(call):
 
 
 def etag(call):
+    refusal = accounts.token_refusal(call)
+    if refusal is not None:
+        return refusal
     account = int(call.params["id"])
     if account != 0:
         return error_reply(404, "No account with id %d" % account)
@@ -43,7 +46,8 @@ ROUTES = [
     Route("GET", r"clusterInfo", cluster_info),
     Route("GET", r"etag/(?P<id>[0-9]+)/?", etag),
     Route("GET", r"ua/siteData", site_data),
-] + accounts.API_ROUTES + records.API_ROUTES + signed_values.API_ROUTES
+] + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + records.API_ROUTES \
+    + signed_values.API_ROUTES
 
 ROUTER = Router(ROUTES, not_found, method_not_allowed)
 

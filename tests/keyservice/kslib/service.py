@@ -14,6 +14,8 @@ from .state import ServiceState
 from .transport import Instance
 
 UNTRUSTED = -1
+# The second, independent service: its own instance, key and state (accounts, records, faults, log).
+SATELLITE = -2
 
 
 class Service:
@@ -26,19 +28,22 @@ class Service:
         self.untrusted = Instance(UNTRUSTED, "untrusted", self.files["untrusted_cert"],
                                   self.files["untrusted_key"], self)
         self.state = ServiceState(self.key, [i.url for i in self.instances], self.untrusted.url)
+        self.satellite_key = signing.ServiceKey()
+        self.satellite = Instance(SATELLITE, "satellite", self.files["server_cert"], self.files["server_key"], self)
+        self.satellite_state = ServiceState(self.satellite_key, [self.satellite.url], None)
         self.admin = AdminServer(self)
         self.last_activity = time.monotonic()
 
     # --- life cycle --------------------------------------------------------------------------
 
     def start(self):
-        for instance in self.instances + [self.untrusted]:
+        for instance in self.instances + [self.untrusted, self.satellite]:
             instance.start()
         self.admin.start()
 
     def stop(self):
         self.admin.stop()
-        for instance in self.instances + [self.untrusted]:
+        for instance in self.instances + [self.untrusted, self.satellite]:
             instance.stop()
 
     def description(self):
@@ -48,6 +53,7 @@ class Service:
             "untrusted": self.untrusted.url,
             "admin": self.admin.url,
             "service_public_key": self.key.public_text,
+            "satellite": {"url": self.satellite.url, "service_public_key": self.satellite_key.public_text},
             "pid": os.getpid(),
         }
 
@@ -64,15 +70,20 @@ class Service:
         self.last_activity = time.monotonic()
         for instance in self.instances:
             instance.set_refusing(self.state.refuses_connections(instance.index))
+        self.satellite.set_refusing(self.satellite_state.refuses_connections(0))
 
     def serve_api(self, server, method, raw_path, headers, body_bytes):
         """The reply to one request, or None to close the connection without one."""
         self.last_activity = time.monotonic()
         body = body_bytes.decode("utf-8", "replace")
-        entry = self.state.log_request(server, method, raw_path, headers, body)
+        state = self.state
+        if server == SATELLITE:
+            # The satellite is server 0 of its own service.
+            state, server = self.satellite_state, 0
+        entry = state.log_request(server, method, raw_path, headers, body)
         path = api.api_path(raw_path)
         has_token = any(k.lower() == "authorization" and v for k, v in headers.items())
-        terminal, modifiers = (None, []) if server == UNTRUSTED else self.state.take_faults(
+        terminal, modifiers = (None, []) if server == UNTRUSTED else state.take_faults(
             server, path if path is not None else raw_path, has_token)
         delay = sum(m.seconds for m in modifiers if m.kind == "slow")
         if delay > 0:
@@ -83,13 +94,13 @@ class Service:
                 return None
             reply = Reply.text(*forced)
         else:
-            reply = self._route(server, method, raw_path, path, headers, body)
+            reply = self._route(state, server, method, raw_path, path, headers, body)
         reply.headers.extend((m.name, m.value) for m in modifiers if m.kind == "header")
-        self.state.set_logged_status(entry, reply.status)
+        state.set_logged_status(entry, reply.status)
         return reply
 
-    def _route(self, server, method, raw_path, path, headers, body):
-        call = Call(self.state, server, method, path if path is not None else raw_path, headers, body)
+    def _route(self, state, server, method, raw_path, path, headers, body):
+        call = Call(state, server, method, path if path is not None else raw_path, headers, body)
         try:
             if path is None:
                 return api.not_found(call)

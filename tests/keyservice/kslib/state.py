@@ -9,6 +9,8 @@ import threading
 from . import signing
 from .faults import FaultTable
 from .accounts import AccountStore
+from .directory import DirectoryState
+from .login import LoginState
 from .records import RecordStore
 
 DEFAULT_DATA_CENTER = "dc1"
@@ -38,6 +40,8 @@ class ServiceState:
             self.requests = []
             self.records = RecordStore()
             self.accounts = AccountStore()
+            self.login = LoginState()
+            self.directory = DirectoryState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({

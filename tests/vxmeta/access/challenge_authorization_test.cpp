@@ -1,7 +1,11 @@
 // Challenge authorization over the in-process transport: the answer for a password account and a
 // key-pair account, the members of the challenge reply echoed, the device and application members,
 // the id-0 path, and the token kept for the server (and none kept from a reply without one).
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "access_fixture.h"
@@ -10,6 +14,7 @@
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/comm/cluster_servers.h"
 #include "vxmeta/comm/vcsr.h"
+#include "vxmeta/crypto/digests.h"
 #include "vxmeta/crypto/rsa_encryption.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/foundation/constants.h"
@@ -100,6 +105,58 @@ TEST_F(ChallengeAuthorization, PasswordAccountAnswersWithTheLoginTokenAndTheCred
     later.setPrefix(kServer);
     later.get("x");
     EXPECT_EQ(FakeTransport::exchanges().back().headers.at("Authorization"), "V2 tok");
+}
+
+TEST_F(ChallengeAuthorization, TheServersRoundCountIsDerivedWithoutTheMasterLock) {
+    // The server chooses how long the key derivation runs; meanwhile every other thread must still
+    // get the master lock. Rounds for about a second of derivation on this machine:
+    using std::chrono::steady_clock;
+    const std::string salt = "c2FsdCBvZiB0aGUgbG9naW4=";
+    const auto sampleStart = steady_clock::now();
+    PBKDF2_HMAC_SHA256("pw", salt, 20000, 32);
+    const double perRound = std::chrono::duration<double>(steady_clock::now() - sampleStart).count() / 20000;
+    const auto rounds = static_cast<int32_t>(std::clamp(1.0 / perRound, 100000.0, 50000000.0));
+    const auto derivation = std::chrono::duration<double>(perRound * rounds);
+
+    globalState.credentials.setPassword("pw");
+    globalState.credentials.setSavedPrivateKey(userKeys().privateKey);
+    Json::Value reply;
+    reply["challenge"] = "the challenge";
+    reply["loginSalt"] = salt;
+    reply["loginRounds"] = rounds;
+    serve(jsonString(reply));
+
+    std::atomic<bool> done{false};
+    std::string failure;
+    std::thread authorizing([&] {
+        try {
+            VCSR executor;
+            executor.getAccessToken(42, "");
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        done = true;
+    });
+    steady_clock::duration longest{0};
+    while (!done) {
+        const auto start = steady_clock::now();
+        {
+            LockScope lock(masterMutex);
+        }
+        longest = std::max(longest, steady_clock::now() - start);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    authorizing.join();
+    ASSERT_EQ(failure, "");
+    EXPECT_LT(std::chrono::duration<double>(longest).count(), derivation.count() / 2)
+        << "derivation of " << rounds << " rounds takes about " << derivation.count() << " s";
+
+    // The key derived outside the lock is the one the credentials keep and the login token is made of.
+    EXPECT_EQ(globalState.credentials.getKey(), PBKDF2_HMAC_SHA256("pw", salt, rounds, 32));
+    EXPECT_EQ(globalState.credentials.getLoginRounds(), rounds);
+    const Json::Value answer = bodyJson(request(1));
+    EXPECT_EQ(RSAdecryptOther(answer["loginToken"].asString(), serviceKeys().privateKey, 4),
+              globalState.credentials.getLoginToken(std::string()));
 }
 
 TEST_F(ChallengeAuthorization, KeyPairAccountSignsWithTheLoggedInKeyAndSendsNoToken) {

@@ -16,6 +16,7 @@
 #include "vxmeta/records/persists.h"
 #include "vxmeta/records/satellite_policy.h"
 #include "vxmeta/records/team_data.h"
+#include "vxmeta/records/user.h"
 
 using namespace VxMeta;
 using namespace VxMeta::testing;
@@ -261,6 +262,48 @@ TEST_F(PolicyUpdate, CheckedRecordsAreNotCheckedAgain) {
     EXPECT_EQ(record->verified, 2);
     EXPECT_EQ(problemMessages().size(), 2u);
     EXPECT_TRUE(FakeTransport::exchanges().empty());
+}
+
+TEST_F(PolicyUpdate, ASignerLookUpThatFailsLeavesTheRecordUncheckedInsteadOfInvalid) {
+    // A user record of another identity, signed by it; the directory does not hold that identity.
+    logIn();
+    const std::string otherUrn = "urn:vx:user/other";
+    const std::string recordText = R"({"revision":1})";
+    Json::Value reply;
+    reply["id"] = 5;
+    reply["owner"] = otherUrn;
+    reply["record"] = json(recordText);
+    reply["signature"] = signTextOther(recordText, serviceKeys().privateKey);
+    auto record = std::make_shared<User>();
+    ASSERT_TRUE(record->fromJSON(jsonString(reply)));
+
+    Json::Value identity;
+    identity["id"] = 31;
+    identity["record"]["urn"] = otherUrn;
+    identity["record"]["pubkey"] = serviceKeys().publicKey;
+    identity["record"]["revision"] = 1;
+    identity["signature"] = signTextOther(jsonString(identity["record"]), serviceKeys().privateKey);
+    bool directoryAnswers = false;
+    FakeTransport::install([&](const CommIO& io) {
+        if (io.url.find("/xpid?urn=") != std::string::npos) {
+            return directoryAnswers ? FakeReply(200, jsonString(identity))
+                                    : FakeReply(200, "<html>a proxy's page</html>");
+        }
+        if (io.url.ends_with("/user/5/")) return FakeReply(200, jsonString(reply));
+        return FakeReply(404, R"({"Message":"not found"})");
+    });
+
+    // The look-up fails for a moment: the failure is passed on, and the record is neither marked
+    // invalid nor reported as a synchronization problem.
+    EXPECT_THROW(checkSignature(*record), VxMetaException);
+    EXPECT_EQ(record->verified, 0);
+    EXPECT_TRUE(problemMessages().empty());
+
+    // The next check finds the signer and the record valid.
+    directoryAnswers = true;
+    checkSignature(*record);
+    EXPECT_EQ(record->verified, 1);
+    EXPECT_TRUE(problemMessages().empty());
 }
 
 TEST(MfaPolicyOfTeamData, ContentReadsLeniently) {

@@ -6,6 +6,7 @@
 #include "vxmeta/comm/cluster_servers.h"
 #include "vxmeta/comm/high_availability.h"
 #include "vxmeta/comm/vcsr.h"
+#include "vxmeta/foundation/clock.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -72,6 +73,24 @@ TEST_F(Evaluator, EqualServersFollowTheShuffle) {
     }
     EXPECT_EQ(seen.size(), 2u);
     setRandomSource(nullptr);
+}
+
+TEST_F(Evaluator, ClientsStartedInTheSameMillisecondOrderAClusterDifferently) {
+    // Every start seeds the library's random source from the clock, so clients started at one moment
+    // draw alike from it; the order of the cluster must not follow.
+    auto info = document(R"({"ctag":"t","members":[
+        {"url":"https://a","dataCenter":"E","isOnline":true},{"url":"https://b","dataCenter":"W","isOnline":true}]})");
+    setClock(std::make_shared<ManualClock>(1'700'000'000'000));
+    std::set<std::vector<std::string>> seen;
+    for (int start = 0; start < 40; ++start) {
+        seedRandomSource();
+        mdClearAll(false);
+        evaluator()->setClusterInfo(info, false);
+        evaluator()->getServer();
+        seen.insert(order(*evaluator()));
+    }
+    setClock(nullptr);
+    EXPECT_EQ(seen.size(), 2u);
 }
 
 TEST_F(Evaluator, MasterOnlySelection) {

@@ -51,6 +51,8 @@ struct StatusCase {
 
 TEST_F(ReplyRules, StatusBodyAndTransportErrorMapToFailures) {
     const std::string blank = "HTTP Response for " + kTarget + " is completely blank!";
+    const std::string deep(1100, '[');
+    const std::string deepError = R"({"Message":"m","reason":)" + std::string(1100, '[');
     const StatusCase cases[] = {
         {0, "", "Device is most likely offline", VXMECAT_COMMUNICATION_ERROR, "Device is most likely offline", "", false},
         {404, "", "  no route to host \n", VXMECAT_COMMUNICATION_ERROR, "no route to host", "", false},
@@ -74,6 +76,11 @@ TEST_F(ReplyRules, StatusBodyAndTransportErrorMapToFailures) {
         {403, R"({"Message":"m","reason":["Upgrade"]})", "", VXMECAT_PROTOCOL, "HTTP Response is malformed", "", true},
         {403, R"({"Message":"m","reason":"Upgrade","url":{}})", "", VXMECAT_PROTOCOL, "HTTP Response is malformed",
          "Upgrade", true},
+        // Nested deeper than the reader allows, or not UTF-8: malformed, never an escaped reader error.
+        {200, deep.c_str(), "", VXMECAT_PROTOCOL, "HTTP Response is malformed", "", true},
+        {200, "{\"name\":\"caf\xe9\"}", "", VXMECAT_PROTOCOL, "HTTP Response is malformed", "", true},
+        {404, deepError.c_str(), "", VXMECAT_PROTOCOL, "HTTP Response is malformed", "", true},
+        {500, deep.c_str(), "", VXMECAT_HTTP, "", "", false},
     };
     for (const StatusCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.status) + " " + c.body + " [" + c.transportError + "]");
@@ -178,7 +185,8 @@ TEST_F(ReplyRules, MfaTimestampHeaderIsStoredFromEveryReply) {
     executor.get("x");
     EXPECT_EQ(FakeTransport::exchanges().back().headers.at("X-VX-MFA"), R"({"etag":0,"protocol":3,"timestamp":{"at":12}})");
     // A value that does not parse, whole, replaces the stored one by null.
-    for (const char* unparsable : {"not json", R"({"at":12,)", "[1,2", R"({"at":{"b":1})"}) {
+    const std::string deep(1100, '[');
+    for (const char* unparsable : {"not json", R"({"at":12,)", "[1,2", R"({"at":{"b":1})", deep.c_str(), "{\"at\":\"\xff\"}"}) {
         SCOPED_TRACE(unparsable);
         FakeTransport::answerAll(FakeReply(200, "{}", "", {{"X-VX-MFA-TU", R"({"at":5})"}}));
         executor.get("x");

@@ -128,6 +128,22 @@ TEST(SimpleAesTexts, RoundCountMustBeAPositiveDecimalNumber) {
     EXPECT_NO_THROW(passwordDecrypt(one, "pw"));
 }
 
+TEST(SimpleAesTexts, RoundCountsAboveTheBoundAreRefusedBeforeAnyDerivation) {
+    // A text from a reply or the store could otherwise hold a thread for hours.
+    static_assert(kMaxPasswordRounds >= 100 * kPasswordRounds);
+    const std::string above = std::to_string(kMaxPasswordRounds + 1);
+    for (const std::string& rounds : {above, std::string("1000000000"), std::string("2147483647")}) {
+        const std::string text = "V2-" + kSalt32 + "-" + rounds + "-" + kBlock;
+        EXPECT_TRUE(failsWith([&] { passwordDecrypt(text, "pw"); }, VXMECAT_INTERNAL, "Unsupported ciphertext."))
+            << rounds;
+        EXPECT_TRUE(failsWith([&] { prikeyDecryptV2(text, "pw"); }, VXMECAT_INTERNAL, "Unsupported ciphertext."));
+        EXPECT_TRUE(failsWith([&] { sinfoDecrypt(text, "pw"); }, VXMECAT_INTERNAL, "Unsupported ciphertext."));
+        EXPECT_TRUE(failsWith([&] { aesDecrypt(text, kKeyB64, true); }, VXMECAT_INTERNAL, "Unsupported ciphertext."));
+    }
+    // Counts the service uses, and more, still read.
+    EXPECT_NO_THROW(passwordDecrypt("V2-" + kSalt32 + "-200000-" + kBlock, "pw"));
+}
+
 TEST(SimpleAesTexts, ShortSaltsAndWrongKeySizesAreRefused) {
     const std::string salt15 = base64_encode(std::string(15, 's'));
     EXPECT_TRUE(failsWith([&] { passwordDecrypt("V2-" + salt15 + "-5-" + kBlock, "pw"); }, VXMECAT_INTERNAL,

@@ -66,6 +66,63 @@ TEST(JsonParse, ReadsTrailingTextAndReportsFailure) {
     EXPECT_EQ(logged[0].rfind("VxMetadata - Failed to parse JSON - ", 0), 0u);
 }
 
+// Input the reader cannot use is reported like any other malformed JSON: false, a null value and
+// the level-1 line, never an exception out of the reader. Text that is not UTF-8 (raw
+// bytes, overlong or surrogate forms, escaped lone surrogates, in values and in member names) is
+// refused too: the compact writer would render every such byte as U+FFFD, so two different records
+// would share one signed text.
+TEST(JsonParse, UnusableInputIsRefusedWithoutAnException) {
+    const std::string deepArray(1100, '[');
+    std::string deepObject;
+    for (int i = 0; i < 1100; ++i) deepObject += "{\"a\":";
+    const std::pair<const char*, std::string> cases[] = {
+        {"arrays nested too deep", deepArray},
+        {"objects nested too deep", deepObject},
+        {"closed arrays nested too deep", deepArray + std::string(1100, ']')},
+        {"a byte that starts nothing", "{\"a\":\"x\xff\"}"},
+        {"a continuation byte alone", "[\"\x80\"]"},
+        {"a sequence cut short", "{\"a\":\"\xc3\"}"},
+        {"a sequence cut short at the end of the text", "[\"\xe2\x82\"]"},
+        {"an overlong form", "[\"\xc0\xaf\"]"},
+        {"an overlong three-byte form", "[\"\xe0\x80\xaf\"]"},
+        {"a surrogate in bytes", "[\"\xed\xa0\x80\"]"},
+        {"beyond U+10FFFF", "[\"\xf4\x90\x80\x80\"]"},
+        {"an escaped lone low surrogate", "[\"\\udc00\"]"},
+        {"a member name", "{\"\xe9t\xe9\":1}"},
+        {"deep inside", "{\"a\":[1,{\"b\":[\"ok\",\"\xfe\"]}]}"},
+    };
+    std::vector<std::string> logged;
+    static std::vector<std::string>* sink;
+    sink = &logged;
+    logCallback = +[](int, const std::string& text) { sink->push_back(text); };
+    for (const auto& [name, text] : cases) {
+        SCOPED_TRACE(name);
+        logged.clear();
+        Json::Value value;
+        try {
+            EXPECT_FALSE(parse(text, value));
+            EXPECT_FALSE(mayParse(text, value));
+            EXPECT_TRUE(value.isNull());
+            EXPECT_TRUE(parseJson(text).isNull());
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "escaped as " << e.what();
+        }
+        ASSERT_EQ(logged.size(), 2u); // parse and parseJson
+        EXPECT_EQ(logged[0].rfind("VxMetadata - Failed to parse JSON - ", 0), 0u);
+    }
+    logCallback = nullptr;
+
+    // Valid text of every length reads, raw or escaped.
+    Json::Value value;
+    ASSERT_TRUE(parse("{\"\xc3\xa9t\xc3\xa9\":[\"\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf\","
+                      "\"\\u00e9\\ud83d\\ude00\\u0000\"]}",
+                      value));
+    EXPECT_EQ(value["\xc3\xa9t\xc3\xa9"][0].asString(), "\x7f\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\xf4\x8f\xbf\xbf");
+    EXPECT_EQ(value["\xc3\xa9t\xc3\xa9"][1].asString(), std::string("\xc3\xa9\xf0\x9f\x98\x80\0", 7));
+    // Nesting the reader allows still reads.
+    EXPECT_TRUE(parse(std::string(900, '[') + std::string(900, ']'), value));
+}
+
 TEST(JsonAccess, TypedMembersAndFallbacks) {
     const Json::Value v = parseJson(R"({"s":"t","i":-5,"b":true,"d":1.5,"o":{"x":1},"a":[1],"n":null})");
     EXPECT_EQ(jsonText(v, "s"), "t");

@@ -1,7 +1,8 @@
 // Whose key verifies each record class: the service for the kinds it signs, the owner for the
 // others, the Asset's signer for rights, asset keys and features, the team's contingency key for
-// contingency master keys; a signer that cannot be looked up makes the check false, never a
-// failure. Look-ups of other identities are answered by the in-process transport.
+// contingency master keys; a signer that cannot be looked up makes the check false, except for
+// the user and application records, which pass the failure of the look-up on. Look-ups of other
+// identities are answered by the in-process transport.
 #include <functional>
 #include <set>
 #include <memory>
@@ -185,7 +186,7 @@ TEST_F(Signers, RightsKeysAndFeaturesVerifyWithTheirAssetsSigner) {
     EXPECT_TRUE(verifiesWithoutFailure(right));
 }
 
-TEST_F(Signers, ASignerThatCannotBeLookedUpFailsTheCheckWithoutAFailure) {
+TEST_F(Signers, ASignerThatCannotBeLookedUp) {
     User user;
     App app;
     AssetRequest request;
@@ -199,17 +200,31 @@ TEST_F(Signers, ASignerThatCannotBeLookedUpFailsTheCheckWithoutAFailure) {
     signWith(contingencyKey, otherKeys().privateKey);
     signWith(asset, otherKeys().privateKey);
     const std::vector<std::pair<const char*, std::function<bool()>>> checks = {
-        {"user", [&] { return verifiesWithoutFailure(user); }},
-        {"application", [&] { return verifiesWithoutFailure(app); }},
         {"request", [&] { return verifiesWithoutFailure(request); }},
         {"contingency key", [&] { return verifiesWithoutFailure(contingencyKey); }},
         {"asset", [&] { return verifiesWithoutFailure(asset); }},
     };
+    // The user and application records pass the failure of the look-up on.
+    const std::vector<std::pair<const char*, std::function<bool()>>> passingOn = {
+        {"user", [&] { return user.verifySignature(); }},
+        {"application", [&] { return app.verifySignature(); }},
+    };
 
-    // The service does not know the identity (404): false, and the look-up was asked.
+    // The service does not know the identity (404): false, or the failure, and the look-up was asked.
     for (const auto& [name, check] : checks) {
         FakeTransport::answerAll(FakeReply(404, R"({"Message":"No such identity"})"));
         EXPECT_FALSE(check()) << name;
+        EXPECT_EQ(paths(), std::vector<std::string>{"xpid?urn=urn%3Avx%3Auser%2Fother"}) << name;
+    }
+    for (const auto& [name, check] : passingOn) {
+        FakeTransport::answerAll(FakeReply(404, R"({"Message":"No such identity"})"));
+        try {
+            check();
+            ADD_FAILURE() << name << ": answered instead of passing the failure on";
+        } catch (const VxMetaException& e) {
+            EXPECT_EQ(e.httpStatus, 404) << name;
+            EXPECT_EQ(e.message, "No such identity") << name;
+        }
         EXPECT_EQ(paths(), std::vector<std::string>{"xpid?urn=urn%3Avx%3Auser%2Fother"}) << name;
     }
 
@@ -238,6 +253,7 @@ TEST_F(Signers, ASignerThatCannotBeLookedUpFailsTheCheckWithoutAFailure) {
     }
     FakeTransport::answerAll(FakeReply(200, identityReply));
     for (const auto& [name, check] : checks) EXPECT_TRUE(check()) << name;
+    for (const auto& [name, check] : passingOn) EXPECT_TRUE(check()) << name;
     EXPECT_EQ(paths().size(), 1u);
     ASSERT_EQ(getMyXPIDs()->size(), 1u);
     EXPECT_TRUE(getMyXPIDs()->front()->verifySignature());

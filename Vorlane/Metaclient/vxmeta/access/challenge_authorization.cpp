@@ -50,9 +50,22 @@ int64_t VCSR::getAccessToken(int64_t accountId, const std::string& email) {
     const std::string challenge = jsonText(answer, "challenge");
     const std::string salt = jsonText(answer, "loginSalt");
     if (!salt.empty()) {
+        const int32_t rounds = loginRoundsOf(answer);
+        // The server chose the round count: the key is derived without the master lock, from what
+        // is read under it, and kept under it.
+        std::string password;
+        bool derive = false;
+        {
+            LockScope lock(masterMutex);
+            Credentials& credentials = globalCredentials();
+            password = credentials.getPassword();
+            derive = !password.empty() && rounds > 0 && !credentials.holdsKeyFor(salt, rounds);
+        }
+        const std::string key = derive ? Credentials::deriveKey(password, salt, rounds) : std::string();
         LockScope lock(masterMutex);
         Credentials& credentials = globalCredentials();
-        credentials.setParameters(urn, salt, loginRoundsOf(answer), challenge);
+        credentials.setParameters(urn, salt, rounds, challenge);
+        credentials.adoptKey(password, salt, rounds, key);
         answer["loginToken"] = credentials.getLoginToken(servicePublicKey());
         answer["signature"] = credentials.getSignature();
     } else {

@@ -44,7 +44,7 @@ std::string randomBase64(int bytes) { return base64_encode(randomBytes(bytes)); 
 Credentials::Credentials() = default;
 Credentials::Credentials(const Credentials& other) = default;
 Credentials& Credentials::operator=(const Credentials& other) = default;
-Credentials::~Credentials() = default;
+Credentials::~Credentials() { wipeSecrets(); }
 
 std::string Credentials::getURN() const {
     LockScope lock(masterMutex);
@@ -84,9 +84,23 @@ std::string Credentials::getSavedPrivateKey() const {
 void Credentials::reset() {
     LockScope lock(masterMutex);
     CREDENTIAL_TRACE("reset");
-    derivedKey.clear();
-    loginToken.clear();
-    loginTokenHash.clear();
+    wipeText(derivedKey);
+    wipeText(loginToken);
+    wipeText(loginTokenHash);
+}
+
+void Credentials::resetForMigration() {
+    LockScope lock(masterMutex);
+    wipeText(loginToken);
+    wipeText(loginTokenHash);
+}
+
+void Credentials::wipeSecrets() {
+    wipeText(password);
+    savedPrivateKey.clear();
+    wipeText(derivedKey);
+    wipeText(loginToken);
+    wipeText(loginTokenHash);
 }
 
 void Credentials::setPassword(const std::string& newPassword) {
@@ -155,9 +169,26 @@ std::string Credentials::getKey() {
             throw VxMetaException(VXMECAT_INTERNAL, "Cannot get credential key - login salt not set");
         if (loginRounds <= 0)
             throw VxMetaException(VXMECAT_INTERNAL, "Cannot get credential key - login rounds must be > 0");
-        derivedKey = PBKDF2_HMAC_SHA256(password, loginSalt, loginRounds, 32);
+        derivedKey = deriveKey(password, loginSalt, loginRounds);
     }
     return derivedKey;
+}
+
+std::string Credentials::deriveKey(const std::string& password, const std::string& salt, int32_t rounds) {
+    return PBKDF2_HMAC_SHA256(password, salt, rounds, 32);
+}
+
+bool Credentials::holdsKeyFor(const std::string& salt, int32_t rounds) const {
+    LockScope lock(masterMutex);
+    return !derivedKey.empty() && salt == loginSalt && rounds == loginRounds;
+}
+
+void Credentials::adoptKey(const std::string& fromPassword, const std::string& salt, int32_t rounds,
+                           const std::string& key) {
+    LockScope lock(masterMutex);
+    if (!derivedKey.empty() || key.empty()) return;
+    if (fromPassword != password || salt != loginSalt || rounds != loginRounds) return;
+    derivedKey = key;
 }
 
 std::string Credentials::getLoginTokenHash(const std::string& publicKey) {

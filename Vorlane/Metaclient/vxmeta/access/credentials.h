@@ -2,8 +2,8 @@
 // for the service: the key derived from the password and the published login salt and rounds, the
 // login token and its hash, the signature of the service's login challenge, and the user's decrypted
 // RSA private key, which it finds in the user's secret identity (SID) record and opens.
-// Every operation but the accessors and getSHash holds the master lock for its whole run, except
-// the SID request of acquirePrivateKey, which is sent without it.
+// Every operation but the accessors, deriveKey and getSHash holds the master lock for its whole run,
+// except the SID request of acquirePrivateKey, which is sent without it.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,12 @@ public:
 
     // Drops the derived key, the login token and its hash.
     void reset();
+    // Drops the login token and its hash, so that the next ones are made afresh (a migration sends
+    // them to another server).
+    void resetForMigration();
+    // Overwrites and empties the secrets: the password, the saved private key and the values
+    // derived from the password. The destructor does it too.
+    void wipeSecrets();
     // A different password drops the derived values; an equal one changes nothing.
     void setPassword(const std::string& password);
     // A change of URN, salt or rounds drops the derived values; a change of URN also drops the
@@ -48,6 +54,14 @@ public:
 
     // PBKDF2-HMAC-SHA256 of the password over the salt text, 32 raw bytes; cached.
     std::string getKey();
+    // The same derivation from given values; takes no lock, so a round count chosen by a server can
+    // run without stalling the other threads.
+    static std::string deriveKey(const std::string& password, const std::string& salt, int32_t rounds);
+    // Whether the key derived from the held password, this salt and these rounds is held.
+    bool holdsKeyFor(const std::string& salt, int32_t rounds) const;
+    // Keeps a key that deriveKey made of these values, when they are still the held ones and no key
+    // is held yet.
+    void adoptKey(const std::string& password, const std::string& salt, int32_t rounds, const std::string& key);
     // The login token (base64), or its RSA encryption for a non-empty public key.
     std::string getLoginToken(const std::string& publicKey);
     // The login token hash (nonce "-" MAC), or its RSA encryption for a non-empty public key. The

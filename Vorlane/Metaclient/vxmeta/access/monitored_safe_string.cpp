@@ -4,14 +4,10 @@
 
 namespace VxMeta {
 
-namespace {
-
-void wipe(std::string& text) {
+void wipeText(std::string& text) {
     if (!text.empty()) OPENSSL_cleanse(text.data(), text.size());
     text.clear();
 }
-
-} // namespace
 
 MonitoredSafeString& MonitoredSafeString::operator=(const MonitoredSafeString& other) {
     if (this != &other) *this = other.value;
@@ -20,13 +16,13 @@ MonitoredSafeString& MonitoredSafeString::operator=(const MonitoredSafeString& o
 
 MonitoredSafeString& MonitoredSafeString::operator=(const std::string& text) {
     std::string copy(text);
-    wipe(value);
+    wipeText(value);
     value.swap(copy);
     return *this;
 }
 
-MonitoredSafeString::~MonitoredSafeString() { wipe(value); }
+MonitoredSafeString::~MonitoredSafeString() { wipeText(value); }
 
-void MonitoredSafeString::clear() { wipe(value); }
+void MonitoredSafeString::clear() { wipeText(value); }
 
 } // namespace VxMeta

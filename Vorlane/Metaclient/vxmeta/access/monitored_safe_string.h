@@ -7,6 +7,9 @@
 
 namespace VxMeta {
 
+// Overwrites the text's bytes and empties it.
+void wipeText(std::string& text);
+
 class MonitoredSafeString {
 public:
     MonitoredSafeString() = default;

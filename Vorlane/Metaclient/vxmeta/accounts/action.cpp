@@ -1,11 +1,13 @@
 #include "vxmeta/accounts/action.h"
 
+#include "vxmeta/access/credentials.h"
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/device.h"
+#include "vxmeta/records/state_access.h"
 
 namespace VxMeta {
 
@@ -24,6 +26,17 @@ void Action::encode(const std::string& name, int32_t value) { body[name] = Json:
 void Action::encode(const std::string& name, bool value) { body[name] = value; }
 
 void Action::encode(const std::string& name, const Json::Value& value) { body[name] = value; }
+
+void Action::encode(Credentials& credentials) {
+    encode("loginSalt", credentials.getLoginSalt());
+    encode("loginRounds", credentials.getLoginRounds());
+    encode("loginToken", credentials.getLoginToken(servicePublicKey()));
+    const std::string signature = credentials.getSignature();
+    if (!signature.empty()) {
+        encode("challenge", credentials.getChallenge());
+        encode("signature", signature);
+    }
+}
 
 void Action::encodeDeviceAppPlatformInfo(const std::string& ownerUrn) {
     {

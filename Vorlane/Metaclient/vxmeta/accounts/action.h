@@ -2,12 +2,17 @@
 // migration, credential check, account creation) and the one call that posts it and reads the reply.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <string>
 
 #include <json/value.h>
 
+#include "vxmeta/records/vx_metadata.h"
+
 namespace VxMeta {
+
+class Credentials;
 
 class Action {
 public:
@@ -23,6 +28,15 @@ public:
     void encode(const std::string& name, bool value);
     // Any JSON value (a member read from another body).
     void encode(const std::string& name, const Json::Value& value);
+    // The credentials' members: "loginSalt", "loginRounds", "loginToken" (wrapped for the service's
+    // public key), and "challenge" with "signature" only when a challenge signature exists.
+    void encode(Credentials& credentials);
+    // A record's server form under its stem (the SID, PID, User and Device records).
+    template <class T>
+        requires std::derived_from<T, VxMetadata>
+    void encode(T& record) {
+        body[record.stem()] = record.toJSONValue(true);
+    }
 
     // The device member ("deviceId" when the device record is registered to `ownerUrn`, else
     // "deviceName"; a device registered to another owner loses its id and URN, so that it is

@@ -6,6 +6,7 @@
 #include "vxmeta/comm/perform_op_server.h"
 #include "vxmeta/comm/record_links.h"
 #include "vxmeta/comm/vcsr.h"
+#include "vxmeta/crypto/key_wrapping.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/json.h"
@@ -25,6 +26,28 @@ struct Guard : OrderedLock {
 };
 } // namespace
 
+namespace {
+
+// Set while this thread runs the cluster tag check. A refused token makes the check's own request
+// authorize again, and the authorization asks for a server, which would run the check again with
+// the same refused token, without end; inside the check the check is skipped.
+thread_local bool tagCheckRunning = false;
+
+class TagCheckScope {
+public:
+    TagCheckScope() { tagCheckRunning = true; }
+    ~TagCheckScope() { tagCheckRunning = false; }
+    TagCheckScope(const TagCheckScope&) = delete;
+    TagCheckScope& operator=(const TagCheckScope&) = delete;
+};
+
+// The seed of the shuffle: from OpenSSL's generator, so that clients started in the same millisecond
+// (whose clock-seeded sources draw alike) do not order a cluster alike; from the installed source
+// while a test fixes the randomness.
+uint32_t shuffleSeed() { return randomSourceReplaced() ? randomSource()->next() : getRandomUInt(); }
+
+} // namespace
+
 ServerSort::ServerSort(std::string home) : homeDataCenter(std::move(home)) {}
 
 bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b) const {
@@ -34,7 +57,7 @@ bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b
     return a->dataCenter() == homeDataCenter;
 }
 
-ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(randomSource()->next()) {
+ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(shuffleSeed()) {
     // The registry's object, so that a failing request on the first server takes it out of selection.
     servers.push_back(getMyClusterServers()->getServerForUrl(url));
 }
@@ -80,7 +103,8 @@ void ClusterEvaluator::calculateServerList() {
 }
 
 void ClusterEvaluator::fetchClusterInfoIfNeeded() {
-    if (etagCheckNeeded.load()) {
+    if (etagCheckNeeded.load() && !tagCheckRunning) {
+        TagCheckScope running;
         try {
             auto handle = std::make_shared<PerformOpServer>(getServer());
             HttpRequest::Builder builder;
@@ -129,6 +153,16 @@ void ClusterEvaluator::fetchClusterInfo() {
     executor.setPrefix(getServer()->url());
     Json::Value document = parseJson(executor.get("clusterInfo"));
     TarvexProtocol::ClusterInfoPtr info = TarvexProtocol::ClusterInfo::fromJson(document);
+    const bool usable = std::any_of(info->members.begin(), info->members.end(),
+                                    [](const auto& member) { return !member->url->fullUrl.empty(); });
+    if (!usable) {
+        // Taking it would leave no server to send anything to, not even the next refresh; the
+        // held list and tag stay, as for a document that does not read.
+        VXLOG(2, "Cluster info lists no server - keeping the current cluster");
+        Guard guard(lock);
+        fetchClusterInfoNeeded = false;
+        return;
+    }
     bool changed;
     {
         Guard guard(lock);

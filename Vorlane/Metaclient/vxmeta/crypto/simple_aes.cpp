@@ -1,6 +1,5 @@
 #include "vxmeta/crypto/simple_aes.h"
 
-#include <climits>
 #include <vector>
 
 #include <openssl/evp.h>
@@ -21,7 +20,7 @@ constexpr uint32_t kIvBytes = 16;
 
 [[noreturn]] void unsupported() { throw VxMetaException(VXMECAT_INTERNAL, "Unsupported ciphertext."); }
 
-// A round count as the texts write it: decimal digits, at least 1, within int.
+// A round count as the texts write it: decimal digits, from 1 to kMaxPasswordRounds.
 int readRounds(const std::string& text) {
     if (text.empty() || text.size() > 10) unsupported();
     long long value = 0;
@@ -29,7 +28,7 @@ int readRounds(const std::string& text) {
         if (c < '0' || c > '9') unsupported();
         value = value * 10 + (c - '0');
     }
-    if (value < 1 || value > INT_MAX) unsupported();
+    if (value < 1 || value > kMaxPasswordRounds) unsupported();
     return static_cast<int>(value);
 }
 } // namespace

@@ -15,6 +15,10 @@ namespace VxMeta {
 
 // Round count of the password texts this library writes; readers take the count from the text.
 inline constexpr int kPasswordRounds = 50000;
+// The highest round count a "V2" reader accepts: a hundred times what this library and the service
+// write (a few seconds of derivation), so that a hostile or damaged text cannot hold a thread for
+// hours. A text with more rounds is refused as INTERNAL "Unsupported ciphertext.".
+inline constexpr int kMaxPasswordRounds = 100 * kPasswordRounds;
 
 // Writes the text form of its tactic and reads all three; one object serves one call or one thread.
 // decrypt takes over the tactic (and for "V2" the round count) of the text it read.

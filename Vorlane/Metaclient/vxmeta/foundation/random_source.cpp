@@ -34,14 +34,18 @@ std::shared_ptr<RandomSource>& installed() {
     static std::shared_ptr<RandomSource> current = clockSeeded();
     return current;
 }
+std::atomic<bool> replaced{false};
 } // namespace
 
 std::shared_ptr<RandomSource> randomSource() { return std::atomic_load(&installed()); }
 
 void setRandomSource(std::shared_ptr<RandomSource> replacement) {
+    replaced = replacement != nullptr;
     if (!replacement) replacement = clockSeeded();
     std::atomic_store(&installed(), std::move(replacement));
 }
+
+bool randomSourceReplaced() { return replaced.load(); }
 
 void seedRandomSource() { setRandomSource(nullptr); }
 

@@ -32,6 +32,10 @@ std::shared_ptr<RandomSource> randomSource();
 void setRandomSource(std::shared_ptr<RandomSource> replacement);
 // Reseeds the default source from the clock (the library's one-time start does this).
 void seedRandomSource();
+// True while a source given to setRandomSource is in use (tests fix the randomness this way); false
+// for the library's own clock-seeded source. Draws that must differ between processes started at
+// the same moment (the seed of the server shuffle) come from OpenSSL's generator unless it is true.
+bool randomSourceReplaced();
 
 // A value in [low, high], both included; low when high < low.
 int64_t randomBetween(int64_t low, int64_t high);

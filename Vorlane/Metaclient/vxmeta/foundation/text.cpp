@@ -154,6 +154,44 @@ std::string urnxsafe(const std::string& text) {
     return out;
 }
 
+bool isValidUtf8(const char* begin, const char* end) {
+    const auto* p = reinterpret_cast<const unsigned char*>(begin);
+    const auto* const stop = reinterpret_cast<const unsigned char*>(end);
+    while (p < stop) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            ++p;
+            continue;
+        }
+        // The lead byte gives the length and the range its first continuation byte must fall in
+        // (which excludes overlong forms, surrogates and values above U+10FFFF).
+        int length;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (stop - p < length) return false;
+        if (p[1] < low || p[1] > high) return false;
+        for (int i = 2; i < length; ++i) {
+            if (p[i] < 0x80 || p[i] > 0xBF) return false;
+        }
+        p += length;
+    }
+    return true;
+}
+
+bool isValidUtf8(const std::string& text) { return isValidUtf8(text.data(), text.data() + text.size()); }
+
 std::string checkPrefix(const std::string& text, const std::string& tag) {
     const size_t dash = text.find('-');
     const std::string first = text.substr(0, dash);

@@ -40,6 +40,10 @@ std::string urnsafe(const std::string& text);
 // Escapes a text for use inside a URN or a file name ("%" escapes; "/" becomes ","); ends at a zero byte.
 std::string urnxsafe(const std::string& text);
 
+// Whether the bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(const char* begin, const char* end);
+bool isValidUtf8(const std::string& text);
+
 // The text after a leading "tag-". A newer tag is an upgrade failure; anything else invalid data.
 std::string checkPrefix(const std::string& text, const std::string& tag);
 

@@ -48,6 +48,6 @@ bool App::trySync() {
     }
 }
 
-bool App::verifySignature() { return verifyTextNoExceptions(recordText, signature, signerKeyOf(owner)); }
+bool App::verifySignature() { return verifyTextNoExceptions(recordText, signature, pubkeyLookupUrn(owner)); }
 
 } // namespace VxMeta

@@ -41,7 +41,8 @@ public:
     // sync while the application-record switch is on (false without a request while it is off);
     // failures as the base's trySync, and a 404 turns the switch off.
     bool trySync() override;
-    // The owner's public key must verify the record text; an owner that cannot be looked up fails.
+    // The owner's public key must verify the record text; no key found fails the check, and a
+    // look-up that fails (a request to the service, an unknown URN among them) is thrown on.
     [[nodiscard]] bool verifySignature() override;
 };
 

@@ -53,6 +53,6 @@ std::string User::idstr() const { return idStr(id); }
 
 std::string User::geturn() const { return owner; }
 
-bool User::verifySignature() { return verifyTextNoExceptions(recordText, signature, signerKeyOf(owner)); }
+bool User::verifySignature() { return verifyTextNoExceptions(recordText, signature, pubkeyLookupUrn(owner)); }
 
 } // namespace VxMeta

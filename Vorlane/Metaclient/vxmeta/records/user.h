@@ -47,7 +47,8 @@ public:
     std::string idstr() const override;
     // The owner's URN.
     std::string geturn() const override;
-    // The owner's public key must verify the record text; an owner that cannot be looked up fails.
+    // The owner's public key must verify the record text; no key found fails the check, and a
+    // look-up that fails (a request to the service, an unknown URN among them) is thrown on.
     [[nodiscard]] bool verifySignature() override;
 };
 

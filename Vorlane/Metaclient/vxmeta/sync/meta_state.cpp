@@ -1,5 +1,6 @@
 #include "vxmeta/sync/meta_state.h"
 
+#include "vxmeta/access/monitored_safe_string.h"
 #include "vxmeta/access/state_seam.h"
 
 #include "vxmeta/foundation/globals.h"
@@ -10,9 +11,19 @@ namespace VxMeta {
 
 MetaState::MetaState() : mdsPubkey(cmdsPubkeyText) {}
 
-MetaState::~MetaState() = default;
+MetaState::~MetaState() { wipeSecrets(); }
 
-void MetaState::clear() { *this = MetaState(); }
+void MetaState::clear() {
+    wipeSecrets();
+    *this = MetaState();
+}
+
+void MetaState::wipeSecrets() {
+    wipeText(teamGroupPrikey);
+    wipeText(myPrikey);
+    wipeText(managedEncPass);
+    credentials.wipeSecrets();
+}
 
 MetaState globalState;
 
@@ -50,8 +61,8 @@ void clearGlobalState() {
 
 void forgetLoggedInKeys() {
     LockScope lock(masterMutex);
-    globalState.myPrikey.clear();
-    globalState.teamGroupPrikey.clear();
+    wipeText(globalState.myPrikey);
+    wipeText(globalState.teamGroupPrikey);
 }
 
 std::string managedAccountPassword() {

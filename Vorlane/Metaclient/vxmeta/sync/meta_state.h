@@ -1,6 +1,7 @@
 // MetaState: the process-wide state that belongs to no record (the service's key, the signed-in
 // user's keys, the user's team, the key indexes of the reconciliation pass and a few switches),
 // held in the one value `globalState`. Every member is read and written under the master lock.
+// A state that is destroyed or cleared wipes the secrets it held.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/accounts/mfa_policy.h"
 #include "vxmeta/records/satellite_policy.h"
+#include "vxmeta/sync/manifest.h"
 
 namespace VxMeta {
 
@@ -42,8 +44,6 @@ public:
     MasterKeyMap masterKeys;
     // The client policy in force: the class's defaults until a policy is read.
     SatellitePolicy satellitePolicy;
-    // The team's MFA policy in force: valid and requiring nothing until a policy is read.
-    MfaPolicy mfaPolicy;
     // The user's decrypted private key (DER); empty while nobody is logged in.
     std::string myPrikey;
     // A managed account's encrypted password, kept for the periodic credential check.
@@ -60,14 +60,22 @@ public:
     bool appListSupported = true;
     // Start time of the last data-memo pass, seconds since 1970.
     int32_t lastMemoTime = 0;
+    // The persisted store's integrity manifest and its bookkeeping.
+    Manifest manifest;
+    // The team's MFA policy in force: valid and requiring nothing until a policy is read.
+    MfaPolicy mfaPolicy;
 
     MetaState();
     MetaState(const MetaState&) = default;
     MetaState& operator=(const MetaState&) = default;
+    // Wipes the secrets.
     ~MetaState();
 
-    // Makes this a freshly constructed state.
+    // Makes this a freshly constructed state; the secrets it held are wiped.
     void clear();
+    // Overwrites and empties the secrets: the private keys, the managed account's password and the
+    // credentials' secrets.
+    void wipeSecrets();
 };
 
 // The one state value of the process.

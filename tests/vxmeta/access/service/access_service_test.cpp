@@ -277,4 +277,47 @@ TEST_F(AccessOnTheService, AccountDisabledOnItsHomeServerEmptiesTheDataset) {
     EXPECT_FALSE(loggedIn());
 }
 
+TEST_F(AccessOnTheService, ExpiredTokenMetByTheClusterTagCheckIsRenewedOnce) {
+    // Cluster mode (no fixed server), a token the service has expired, and the cluster tag check due:
+    // the check is refused, the client authorizes again without checking the tag a second time,
+    // the check is reissued with the new token, and the request that ran it goes through.
+    Json::Value spec;
+    spec["email"] = "kp@example.test";
+    const Json::Value account = newAccount(spec);
+    globalState.myPrikey = base64_decode(account["privateKey"].asString());
+    VCSR first;
+    authenticateOnTheFly(first);
+    const std::string stale = serverToken();
+    ASSERT_TRUE(stale.starts_with("V2 tok-"));
+    ASSERT_EQ(getMyClusterEvaluator()->getClusterServerUrls().size(), service.servers.size());
+
+    EXPECT_EQ(service.call("POST", "/accounts/expire-tokens", "{}")["expired"].asInt(), 1);
+    const size_t before = service.log().size();
+    getMyClusterEvaluator()->needFetchClusterInfo();
+    const std::string check = "ua/checkRemoteUserDisabled" + querySuffix("urn", myPID->urn);
+    VCSR request;
+    EXPECT_NO_THROW(request.get(check));
+
+    std::vector<std::string> paths;
+    const Json::Value log = service.log();
+    for (Json::ArrayIndex i = static_cast<Json::ArrayIndex>(before); i < log.size(); ++i) {
+        const std::string path = log[i]["path"].asString();
+        paths.push_back(log[i]["method"].asString() + " " + path.substr(path.find("/api/v1.0/") + 10) + " " +
+                        std::to_string(log[i]["status"].asInt()));
+    }
+    const std::vector<std::string> expected = {
+        "GET etag/0 401",
+        "GET challenge?urn=" + urlencode(myPID->urn) + " 200",
+        "POST challenge 200",
+        "GET etag/0 200",
+        "GET " + check + " 200",
+    };
+    EXPECT_EQ(paths, expected);
+    EXPECT_FALSE(getMyClusterEvaluator()->isEtagCheckNeeded());
+    const std::string renewed = serverToken();
+    EXPECT_TRUE(renewed.starts_with("V2 tok-"));
+    EXPECT_NE(renewed, stale);
+    EXPECT_EQ(request.authorization, renewed);
+}
+
 } // namespace

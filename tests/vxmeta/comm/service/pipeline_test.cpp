@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/comm/cluster_servers.h"
 #include "vxmeta/comm/high_availability.h"
@@ -11,6 +12,9 @@
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/json.h"
+#include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/records/dataset_lists.h"
+#include "vxmeta/records/persists.h"
 
 using namespace VxMeta;
 using namespace VxMeta::testing;
@@ -102,6 +106,58 @@ TEST_F(Pipeline, SiteDataReadsOverHttps) {
     EXPECT_EQ(site->gtag, 1);
     EXPECT_EQ(site->signature.rfind("V2-", 0), 0u);
     EXPECT_EQ(executor.lastStatus, 200);
+}
+
+TEST_F(Pipeline, AClusterDocumentWithoutMembersChangesNothing) {
+    // One refresh is answered with a document that lists no usable server: the client keeps the
+    // cluster it has, the request that ran the refresh goes through, and the next refresh learns the
+    // real document.
+    const char* const documents[] = {
+        "{}",
+        R"({"ctag":"ctag-empty","members":[]})",
+        R"({"ctag":"ctag-no-url","members":[{"dataCenter":"dc1","isMaster":true,"isOnline":true}]})",
+    };
+    for (const char* document : documents) {
+        SCOPED_TRACE(document);
+        service.reset();
+        mdClearAll(false);
+        learnCluster();
+        const Json::Value persisted = [] {
+            LockScope lock(masterMutex);
+            return myPersists->clusterInfo;
+        }();
+        ASSERT_EQ(persisted["ctag"].asString(), "ctag-1");
+        service.call("POST", "/cluster", R"({"ctag":"ctag-2"})");
+        Json::Value fault;
+        fault["kind"] = "status";
+        fault["status"] = 200;
+        fault["body"] = document;
+        fault["path"] = "clusterInfo";
+        fault["count"] = 1;
+        service.fault(fault);
+
+        getMyClusterEvaluator()->needFetchClusterInfo();
+        VCSR first;
+        EXPECT_NO_THROW(first.get("ua/siteData"));
+        EXPECT_EQ(getMyClusterEvaluator()->getClusterServerUrls().size(), service.servers.size());
+        EXPECT_EQ(getMyClusterEvaluator()->getCtag(), "ctag-1");
+        {
+            LockScope lock(masterMutex);
+            EXPECT_EQ(jsonString(myPersists->clusterInfo), jsonString(persisted));
+        }
+        for (int i = 0; i < 3; ++i) {
+            VCSR later;
+            EXPECT_NO_THROW(later.get("ua/siteData"));
+        }
+
+        getMyClusterEvaluator()->needFetchClusterInfo();
+        VCSR refreshed;
+        EXPECT_NO_THROW(refreshed.get("ua/siteData"));
+        EXPECT_EQ(getMyClusterEvaluator()->getCtag(), "ctag-2");
+        EXPECT_EQ(getMyClusterEvaluator()->getClusterServerUrls().size(), service.servers.size());
+        EXPECT_EQ(service.requestsTo("clusterInfo").size(), 2u);
+        EXPECT_EQ(service.requestsTo("ua/siteData").size(), 5u);
+    }
 }
 
 TEST_F(Pipeline, WrappedCallSucceedsOnTheServerThatIsStillUp) {

@@ -21,6 +21,7 @@
 #include "vxmeta/records/app_data.h"
 #include "vxmeta/records/asset.h"
 #include "vxmeta/records/asset_key.h"
+#include "vxmeta/records/asset_request.h"
 #include "vxmeta/records/asset_right.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/deployment.h"
@@ -198,12 +199,23 @@ TEST_F(SignedValuesOnTheService, DirectoryLookUp) {
     EXPECT_EQ(pubkeyLookupUrn("urn:vx:user/other"), otherPublic); // from the directory now
     EXPECT_EQ(service.requestsTo("xpid?urn=urn%3Avx%3Auser%2Fother").size(), 1u);
 
-    // An unknown identity: the service answers 404, the check of a record of that owner is false.
+    // An unknown identity: the service answers 404. The check of a key request of that participant
+    // is false; that of a user record of that owner passes the failure on.
+    AssetRequest request;
+    request.participant = "urn:vx:user/nobody";
+    request.signature = "V2-AAAA";
+    request.recordText = "{}";
+    EXPECT_FALSE(request.verifySignature());
     User user;
     user.owner = "urn:vx:user/nobody";
     user.signature = "V2-AAAA";
     user.recordText = "{}";
-    EXPECT_FALSE(user.verifySignature());
+    try {
+        static_cast<void>(user.verifySignature());
+        ADD_FAILURE() << "a failed look-up was read as a bad signature";
+    } catch (const VxMetaException& e) {
+        EXPECT_EQ(e.httpStatus, 404);
+    }
 }
 
 TEST_F(SignedValuesOnTheService, DeletingAKeyTakesItsRightsAndKeysAlong) {
