@@ -137,10 +137,10 @@ TEST(Dataset, LogLinesNameTheSnapshotByAddressOnlyAtDetailLevel) {
     EXPECT_TRUE(lines.empty()); // level 4, this system's level
 
     setLogLevel(5);
-    const void* address = nullptr;
+    char prefix[64];
     {
         Dataset loud;
-        address = &loud;
+        std::snprintf(prefix, sizeof prefix, "Dataset(%p) ", static_cast<const void*>(&loud));
         loud.freeze();
         loud.use();
     }
@@ -152,8 +152,6 @@ TEST(Dataset, LogLinesNameTheSnapshotByAddressOnlyAtDetailLevel) {
             EXPECT_EQ(level, 5);
             own.push_back(text);
         }
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "Dataset(%p) ", address);
     EXPECT_EQ(own, (std::vector<std::string>{std::string(prefix) + "created", std::string(prefix) + "freeze",
                                              std::string(prefix) + "use", std::string(prefix) + "destroyed"}));
 }
