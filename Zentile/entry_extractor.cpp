@@ -6,6 +6,7 @@
 #include <libdeflate.h>
 #include <unistd.h>
 
+#include "Zentile/block_writer.h"
 #include "Zentile/entry_decoder.h"
 #include "Zentile/traditional_cipher.h"
 #include "Zentile/winzip_aes.h"
@@ -29,6 +30,8 @@ constexpr std::size_t kWriteChunk = 128 * 1024;
 // Deflate entries up to this size (both ways) are inflated whole, which is much faster than streaming;
 // the bound keeps a worker's buffers small.
 constexpr std::uint64_t kWholeInflateLimit = 2 * 1024 * 1024;
+// Entries from this size on are checked and written on a second thread while they are decoded.
+constexpr std::uint64_t kThreadedWriteFrom = 16 * 1024 * 1024;
 
 EntryResult failed(ZIPErrorCode code, std::string text) {
     return {EntryOutcome::Failed, code, std::move(text)};
@@ -204,45 +207,22 @@ EntryResult extractEntry(const ArchiveFile& file, const EntryRecord& entry, cons
     }
     buffers.input.resize(kReadChunk);
     buffers.output.resize(kWriteChunk);
-    std::size_t pending = 0;
     std::uint64_t written = 0;
-    std::uint32_t crc = 0;
     bool tooLarge = false;
-    bool writeFailed = false;
     bool cancelled = false;
-    auto flush = [&]() {
-        if (pending > 0 && !writeAll(outputFd, buffers.output.data(), pending)) {
-            writeFailed = true;
-        }
-        pending = 0;
-        progress.bytes->store(written, std::memory_order_relaxed);
-        if (progress.onProgress) {
-            progress.onProgress();
-        }
-        return !writeFailed;
-    };
+    BlockWriter output(outputFd, declared >= kThreadedWriteFrom, buffers.output, progress);
     auto sink = [&](const unsigned char* data, std::size_t length) {
         if (length > declared - written) {
             tooLarge = true;
             return false;
         }
-        crc = libdeflate_crc32(crc, data, length);
         written += length;
-        while (length > 0) {
-            std::size_t take = std::min(length, buffers.output.size() - pending);
-            std::memcpy(buffers.output.data() + pending, data, take);
-            pending += take;
-            data += take;
-            length -= take;
-            if (pending == buffers.output.size()) {
-                if (!flush()) {
-                    return false;
-                }
-                if (progress.cancel->load(std::memory_order_relaxed)) {
-                    cancelled = true;
-                    return false;
-                }
-            }
+        if (!output.append(data, length)) {
+            return false;
+        }
+        if (progress.cancel->load(std::memory_order_relaxed)) {
+            cancelled = true;
+            return false;
         }
         return true;
     };
@@ -270,8 +250,9 @@ EntryResult extractEntry(const ArchiveFile& file, const EntryRecord& entry, cons
     if (readFailed) {
         return failed(ZIPErrorReadFailed, "The archive could not be read");
     }
-    if (writeFailed || !flush()) {
-        return failed(ZIPErrorWriteFailed, std::string("The file could not be written: ") + std::strerror(errno));
+    if (!output.finish()) {
+        return failed(ZIPErrorWriteFailed,
+                      std::string("The file could not be written: ") + std::strerror(output.writeError()));
     }
     if (!authenticate()) {
         return wrongPassword();
@@ -280,7 +261,7 @@ EntryResult extractEntry(const ArchiveFile& file, const EntryRecord& entry, cons
         return encrypted ? wrongPassword()
                          : failed(ZIPErrorCorrupt, "The entry's data is damaged or not of its declared size");
     }
-    if (checkCrc && crc != entry.crc32) {
+    if (checkCrc && output.crc() != entry.crc32) {
         return encrypted ? wrongPassword() : failed(ZIPErrorCorrupt, "The entry's CRC does not match");
     }
     return {EntryOutcome::Extracted, ZIPErrorNone, {}};

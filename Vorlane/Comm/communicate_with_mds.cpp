@@ -3,29 +3,24 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 
 #include <curl/curl.h>
 
+#include "Vorlane/Comm/kept_connections.h"
+#include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/foundation/text.h"
 
 namespace VorlaneBridge {
 
 namespace {
 
-std::mutex caFileMutex;
-std::string caFile;
-
 void globalInit() {
     static const CURLcode initialized = curl_global_init(CURL_GLOBAL_DEFAULT);
     (void)initialized;
 }
 
-struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
 struct ListDeleter {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -97,14 +92,11 @@ void mergeReplyHeaders(VxMeta::CommIO& io, const Exchange& exchange) {
 } // namespace
 
 void setTransportCaFile(const std::string& path) {
-    std::lock_guard<std::mutex> guard(caFileMutex);
-    caFile = path;
+    globalInit();
+    KeptConnections::instance().setCaFile(path);
 }
 
-std::string getTransportCaFile() {
-    std::lock_guard<std::mutex> guard(caFileMutex);
-    return caFile;
-}
+std::string getTransportCaFile() { return KeptConnections::instance().caFile(); }
 
 TransportFailure classifyTransportFailure(int curlCode, long osErrno) {
     switch (static_cast<CURLcode>(curlCode)) {
@@ -135,9 +127,8 @@ void communicateWithMDS(VxMeta::CommIO& io) {
     long status = 0;
     std::optional<std::string> error;
 
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
     std::unique_ptr<curl_slist, ListDeleter> headers;
-    bool usable = easy != nullptr && isMethodWord(io.method);
+    bool usable = isMethodWord(io.method);
     auto addHeader = [&](const std::string& line) {
         curl_slist* grown = curl_slist_append(headers.get(), line.c_str());
         if (!grown) {
@@ -162,10 +153,14 @@ void communicateWithMDS(VxMeta::CommIO& io) {
                   : "Content-Type:");
     addHeader("Expect:");
 
-    if (usable) {
-        CURL* handle = easy.get();
+    // Taken after the request is known to be sendable; the server list is read before the handle, so
+    // an exchange that starts after a change never uses a connection kept from before it.
+    std::optional<KeptConnections::Lease> lease;
+    if (usable) lease.emplace(KeptConnections::instance().take(VxMeta::serverListChanges()));
+    if (lease && lease->handle()) {
+        CURL* handle = lease->handle();
         char errorText[CURL_ERROR_SIZE] = {0};
-        std::string ca = getTransportCaFile();
+        const std::string& ca = lease->caFile();
         bool configured =
             curl_easy_setopt(handle, CURLOPT_URL, io.url.c_str()) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
@@ -186,12 +181,16 @@ void communicateWithMDS(VxMeta::CommIO& io) {
                 configured = curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L) == CURLE_OK;
             } else if (withBody) {
                 // POSTFIELDS sends the bytes as they are (they outlive the transfer); PUT reuses it.
+                // A POST goes on a new connection (its TLS session resumed): libcurl sends a request
+                // again when a kept connection closes without a reply, and a POST must never reach the
+                // service twice.
                 static const char kNoBytes[] = "";
                 const char* bytes = io.requestData.empty() ? kNoBytes : reinterpret_cast<const char*>(io.requestData.data());
                 configured = curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                                               static_cast<curl_off_t>(io.requestData.size())) == CURLE_OK &&
                              curl_easy_setopt(handle, CURLOPT_POSTFIELDS, bytes) == CURLE_OK &&
-                             (io.method == "POST" || curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, "PUT") == CURLE_OK);
+                             (io.method == "POST" ? curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L) == CURLE_OK
+                                                  : curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, "PUT") == CURLE_OK);
             } else {
                 configured = curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, io.method.c_str()) == CURLE_OK;
             }

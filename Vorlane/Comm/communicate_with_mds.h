@@ -1,6 +1,8 @@
 // The framework's transport to the key service: the function the host installs in the library's
 // transport hook. One HTTPS exchange per call over libcurl, synchronous, bounded by 10-second connect
-// and total time-outs, with the server's certificate always verified.
+// and total time-outs, with the server's certificate always verified. Connections and TLS sessions
+// are kept between exchanges (kept_connections.h) until the CA setting or the library's server list
+// changes; any number of threads may exchange at once.
 #pragma once
 
 #include <string>
@@ -17,7 +19,8 @@ namespace VorlaneBridge {
 // throws.
 void communicateWithMDS(VxMeta::CommIO& io);
 
-// Certificate authorities to trust instead of the system's (a PEM file); empty: the system's.
+// Certificate authorities to trust instead of the system's (a PEM file); empty: the system's. Setting
+// it (even to the same path) closes the kept connections and forgets the TLS sessions.
 void setTransportCaFile(const std::string& path);
 std::string getTransportCaFile();
 

@@ -3,8 +3,10 @@
 whose folder VX_KEYSERVICE_DIR names (the CTest fixture starts it), plus a start/stop cycle of its own."""
 
 import base64
+import http.client
 import json
 import os
+import socket
 import ssl
 import subprocess
 import sys
@@ -17,12 +19,15 @@ import urllib.request
 
 from cryptography.exceptions import InvalidSignature
 from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives import padding as sympadding
 from cryptography.hazmat.primitives.asymmetric import padding
+from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCRIPT = os.path.join(HERE, "keyservice.py")
 sys.path.insert(0, HERE)
 import keyservice  # noqa: E402 (after the path is set)
+from kslib import mfa  # noqa: E402
 
 
 def load_description(directory):
@@ -59,6 +64,25 @@ class Client:
     def fault(self, **spec):
         status, reply = self.admin("/fault", spec)
         assert status == 200, reply
+
+
+class KeptConnection:
+    """One HTTPS connection kept open for several requests, optionally resuming a TLS session."""
+
+    def __init__(self, client, server, session=None):
+        address = urllib.parse.urlsplit(client.d["servers"][server])
+        raw = socket.create_connection((address.hostname, address.port), timeout=10)
+        self.tls = client.context.wrap_socket(raw, server_hostname=address.hostname, session=session)
+
+    def get(self, path):
+        self.tls.sendall(("GET /api/v1.0/%s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path).encode())
+        response = http.client.HTTPResponse(self.tls)
+        response.begin()
+        response.read()
+        return response.status
+
+    def close(self):
+        self.tls.close()
 
 
 def verify_v2(public_key_text, text, signature):
@@ -227,6 +251,30 @@ class ServiceTest(unittest.TestCase):
         self.assertEqual([(e["path"], e["status"]) for e in log],
                          [("/api/v1.0/ua/siteData", 0), ("/api/v1.0/clusterInfo", 200)])
 
+    def test_log_numbers_connections_and_tells_resumed_sessions(self):
+        first = KeptConnection(self.c, 1)
+        self.assertEqual(first.get("clusterInfo"), 200)
+        self.assertEqual(first.get("etag/0"), 200)
+        second = KeptConnection(self.c, 1, session=first.tls.session)
+        self.assertEqual(second.get("clusterInfo"), 200)
+        self.assertTrue(second.tls.session_reused)
+        first.close()
+        second.close()
+        log = self.c.admin("/log")[1]
+        self.assertEqual([e["resumed"] for e in log], [False, False, True])
+        self.assertEqual(log[0]["connection"], log[1]["connection"])
+        self.assertNotEqual(log[1]["connection"], log[2]["connection"])
+        self.assertGreater(log[0]["connection"], 0)
+
+    def test_a_server_that_goes_down_ends_its_open_connections(self):
+        kept = KeptConnection(self.c, 2)
+        self.assertEqual(kept.get("clusterInfo"), 200)
+        self.c.fault(kind="down", server=2)
+        with self.assertRaises(OSError):
+            kept.get("clusterInfo")
+        kept.close()
+        self.assertEqual([e["status"] for e in self.c.admin("/log")[1]], [200])
+
     def test_bad_fault_descriptions_are_refused(self):
         for spec in ({"kind": "nonsense"}, {"kind": "status"}, {"kind": "slow"},
                      {"kind": "token_expired", "status": 403}, {"kind": "down", "server": 99},
@@ -315,6 +363,131 @@ class AccountsTest(unittest.TestCase):
         self.assertEqual(self.c.api(0, "etag/0", headers={"Authorization": "V2 unknown"})[0], 200)
         self.c.admin("/reset", {})
         self.assertEqual(self.c.api(0, sid)[0], 404)
+
+    def test_totp_codes_follow_the_published_vectors(self):
+        # RFC 6238, appendix B (SHA-1 seed "12345678901234567890"): the last six digits.
+        secret = base64.b32encode(b"12345678901234567890").decode()
+        for at, code in ((59, "287082"), (1111111109, "081804"), (1234567890, "005924"), (2000000000, "279037")):
+            self.assertEqual(mfa.totp(secret, at), code)
+
+    def test_mfa_refusal_is_answered_with_the_pairing_code(self):
+        self.c.admin("/mfa/require", {"path": "ua/siteData", "action": "decrypt"})
+        self.c.admin("/mfa/policy", {"team_id": 4, "value": {"required": True, "totp": {"allowed": True}}})
+        pair = self.c.admin("/mfa/pairs", {"kind": "TOTP", "name": "phone"})[1]
+        status, _, body = self.c.api(0, "ua/siteData")
+        refusal = json.loads(body)
+        self.assertEqual((status, refusal["reason"], refusal["action"]), (403, "MFA Required", "decrypt"))
+        self.assertEqual(refusal["policy"]["kind"], "MFAPolicy")
+        self.assertEqual([p["id"] for p in refusal["pairs"]], [pair["id"]])
+        self.assertNotIn("secret", refusal["pairs"][0])
+
+        def answer(token, challenge):
+            return {"X-VX-MFA": json.dumps({"protocol": 3, "token": token, "pairId": pair["id"], "challenge": challenge})}
+        self.assertEqual(json.loads(self.c.api(0, "ua/siteData", headers=answer("000000x", refusal["challenge"]))[2])
+                         ["reason"], "MFA Token Invalid")
+        code = self.c.admin("/mfa/code", {"pairId": pair["id"]})[1]["code"]
+        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, "made up"))[0], 403)
+        status, headers, _ = self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))
+        self.assertEqual(status, 200)
+        # A challenge answered right is spent.
+        self.assertEqual(self.c.api(0, "ua/siteData", headers=answer(code, refusal["challenge"]))[0], 403)
+        stamp = json.loads(headers["X-VX-MFA-TU"])
+        passed = self.c.api(0, "ua/siteData", headers={"X-VX-MFA": json.dumps({"timestamp": stamp})})
+        self.assertEqual(passed[0], 200)
+        self.assertEqual(self.c.admin("/mfa")[1]["verified"], 1)
+
+    def test_mfa_pairs_page_and_drivers(self):
+        self.c.admin("/mfa/reject-certificate", {"associationValue": "bad-cert"})
+        cert = {"kind": "Certificate", "name": "", "enabled": True, "id": 0, "associationValue": "bad-cert"}
+        status, _, body = self.c.api(0, "mfapair/", "POST", json.dumps(cert).encode())
+        self.assertEqual((status, json.loads(body)["reason"]), (403, "MFA Certificate Invalid"))
+        cert["associationValue"] = "good-cert"
+        self.assertEqual(self.c.api(0, "mfapair/", "POST", json.dumps(cert).encode())[0], 201)
+        page = self.c.api(0, "aa/endUserLogin", "POST", b'{"op":"MFAAddTOTP"}')
+        self.assertEqual(json.loads(page[2])["url"], mfa.PAGE_BASE + "add-totp")
+        drivers = json.loads(self.c.api(0, "ua/PKCS11Drivers?platform=Linux&architecture=arm64")[2])
+        self.assertEqual([d["architecture"] for d in drivers], ["arm64"])
+
+
+class ManagedAndMigrationTest(unittest.TestCase):
+    """Managed, implicit and migrated accounts, wrapped for the service's key by Python itself."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+
+    def service_key(self, satellite=False):
+        text = self.c.d["satellite"]["service_public_key"] if satellite else self.c.d["service_public_key"]
+        return serialization.load_der_public_key(base64.b64decode(text[3:]))
+
+    @staticmethod
+    def rsa_text(key, text):
+        oaep = padding.OAEP(mgf=padding.MGF1(hashes.SHA1()), algorithm=hashes.SHA1(), label=None)
+        return "V2-" + base64.b64encode(key.encrypt(text.encode(), oaep)).decode()
+
+    def master_form(self, key, secret):
+        session = os.urandom(32)
+        padder = sympadding.PKCS7(128).padder()
+        plain = padder.update(secret.encode()) + padder.finalize()
+        worker = Cipher(algorithms.AES(session), modes.CBC(session[:16])).encryptor()
+        body = worker.update(plain) + worker.finalize()
+        return self.rsa_text(key, base64.b64encode(session).decode()) + "|V4-" + base64.b64encode(body).decode()
+
+    @staticmethod
+    def open_v6(key, text):
+        tag, iv, body = text.split("-")
+        worker = Cipher(algorithms.AES(key), modes.CBC(base64.b64decode(iv))).decryptor()
+        plain = worker.update(base64.b64decode(body)) + worker.finalize()
+        unpadder = sympadding.PKCS7(128).unpadder()
+        return (unpadder.update(plain) + unpadder.finalize()).decode()
+
+    def post(self, path, body, base=None):
+        status, _, text = self.c.api(0, path, method="POST", body=json.dumps(body).encode(), base=base)
+        return status, json.loads(text)
+
+    def test_managed_sign_in_hands_out_the_password_under_the_one_time_key(self):
+        self.c.admin("/accounts", {"email": "m@example.test", "password": "pw", "rounds": 10,
+                                   "managedPassword": "dir"})
+        one_time = os.urandom(32)
+        wrapped_key = self.rsa_text(self.service_key(), base64.b64encode(one_time).decode())
+        status, reply = self.post("ua/loginManagedAccount", {
+            "email": "M@example.test", "key": wrapped_key, "password": self.master_form(self.service_key(), "dir")})
+        self.assertEqual(status, 200, reply)
+        self.assertEqual((reply["email"], self.open_v6(one_time, reply["masterPassword"])), ("m@example.test", "pw"))
+        status, reply = self.post("ua/loginManagedAccount", {
+            "email": "m@example.test", "justChecking": True, "password": self.master_form(self.service_key(), "dir")})
+        self.assertEqual((status, reply), (200, {"email": "m@example.test"}))
+        status, reply = self.post("ua/loginManagedAccount", {
+            "email": "m@example.test", "key": wrapped_key, "password": self.master_form(self.service_key(), "no")})
+        self.assertEqual((status, reply["reason"]), (403, "Incorrect Credentials"))
+
+    def test_implicit_routes_need_the_operating_system_user(self):
+        self.c.admin("/accounts", {"email": "plain@example.test", "password": "pw", "rounds": 10})
+        self.assertEqual(self.c.api(0, "ua/checkWinAuth")[0], 403)
+        self.c.admin("/managed/os-user", {"email": "plain@example.test"})
+        self.assertEqual(json.loads(self.c.api(0, "ua/checkWinAuth")[2]), {"email": "plain@example.test"})
+        key = self.rsa_text(self.service_key(), base64.b64encode(os.urandom(32)).decode())
+        status, _, body = self.c.api(0, "aa/masterPassword?key=" + urllib.parse.quote(key, safe=""))
+        self.assertEqual((status, json.loads(body)), (200, {"masterPassword": ""}))   # not managed
+
+    def test_migration_steps_check_what_they_are_given(self):
+        status, account = self.c.admin("/accounts", {"email": "mv@example.test", "password": "pw", "rounds": 10})
+        token = self.rsa_text(self.service_key(), "x")   # any RSA-2048 text: the form is checked
+        self.assertEqual(self.post("ua/produceMigrationBlob", {"email": "mv@example.test", "loginToken": token})[0],
+                         400)   # not marked for migration
+        self.c.admin("/login/migration", {"email": "mv@example.test", "server": {"url": "https://x"}})
+        self.assertEqual(self.post("ua/produceMigrationBlob", {"email": "mv@example.test", "loginToken": "V2-x"})[0],
+                         403)
+        status, blob = self.post("ua/produceMigrationBlob", {"email": "mv@example.test", "loginToken": token})
+        self.assertEqual(status, 200, blob)
+        self.assertTrue(verify_v2(self.c.d["service_public_key"], blob["blob"]["text"], blob["blob"]["signature"]))
+        # The satellite takes the account only with a login token made from the password.
+        satellite = self.service_key(True)
+        body = dict(blob, sid=account["sid"], email="mv@example.test",
+                    password=self.master_form(satellite, "pw"), accountPassword=self.master_form(satellite, "pw"),
+                    loginToken=self.rsa_text(satellite, "wrong"), loginTokenHash=self.rsa_text(satellite, "x-y"))
+        status, reply = self.post("ua/consumeMigrationBlob", body, base=self.c.d["satellite"]["url"])
+        self.assertEqual((status, reply["reason"]), (403, "Incorrect Credentials"))
+        self.assertEqual(self.c.admin("/satellite/migration")[1]["consumed"], [])
 
 
 class StartStopTest(unittest.TestCase):

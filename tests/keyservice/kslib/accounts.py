@@ -5,10 +5,9 @@
 GET), checks the answer (POST: the PSS signature of the challenge under the identity's key, the login
 token wrapped for the service's key, the challenge reply's own members echoed) and issues access
 tokens, which the admin call can expire: a request that carries an expired token to a route that
-checks tokens is answered 401. Also the managed-account check, the credentials check of the
-operating-system user and the signed remote-disabled record."""
+checks tokens is answered 401. Also the credentials check and the signed remote-disabled record
+(managed accounts: managed.py)."""
 
-import base64
 import os
 
 from cryptography.hazmat.primitives.asymmetric import rsa
@@ -140,28 +139,6 @@ def check_credentials(call):
     return Reply.json(200, {"checked": True})
 
 
-def login_managed_account(call):
-    body = call.json_body()
-    if not isinstance(body, dict):
-        return _error(400, "A managed sign-in is a JSON object")
-    with call.state.lock:
-        account = _store(call).find(email=body.get("email"))
-        if account is None or account.managed_password is None:
-            return _refused()
-        try:
-            given = credentials.open_master_form(call.state.key.private_key, body.get("password") or "")
-        except ValueError:
-            return _refused()
-        if given != account.managed_password:
-            return _refused()
-        reply = {"email": account.email}
-        if body.get("justChecking") is not True:
-            one_time = credentials.open_rsa_text(call.state.key.private_key, body.get("key") or "")
-            reply["masterPassword"] = credentials.aes_text(base64.b64decode(one_time),
-                                                           account.password.encode("utf-8"), True)
-        return Reply.json(200, reply)
-
-
 def check_remote_user_disabled(call):
     refusal = token_refusal(call)
     if refusal is not None:
@@ -186,7 +163,6 @@ API_ROUTES = [
     Route("GET", r"challenge", get_challenge),
     Route("POST", r"challenge", post_challenge),
     Route("POST", r"aa/checkCredentials", check_credentials),
-    Route("POST", r"ua/loginManagedAccount", login_managed_account),
     Route("GET", r"ua/checkRemoteUserDisabled", check_remote_user_disabled),
     Route("GET", r"(?P<stem>sid)/(?P<id>[^/]+)/?", get_sid),
 ]

@@ -4,7 +4,7 @@ import http.server
 import sys
 import threading
 
-from . import accounts, directory, login, records, signed_values
+from . import accounts, directory, lists, login, managed, memos, mfa, migration, records, signed_values, sitedata
 from .faults import FaultError
 from .routing import Call, Reply, Route, Router
 
@@ -58,7 +58,8 @@ ROUTES = [
     Route("POST", r"/cluster", set_cluster),
     Route("GET", r"/cluster", get_cluster),
 ] + records.ADMIN_ROUTES + signed_values.ADMIN_ROUTES + accounts.ADMIN_ROUTES + login.ADMIN_ROUTES \
-    + directory.ADMIN_ROUTES
+    + directory.ADMIN_ROUTES + managed.ADMIN_ROUTES + migration.ADMIN_ROUTES + lists.ADMIN_ROUTES \
+    + memos.ADMIN_ROUTES + sitedata.ADMIN_ROUTES + mfa.ADMIN_ROUTES
 
 ROUTER = Router(ROUTES, lambda call: _bad("no such admin call", 404),
                 lambda call: _bad("method not allowed", 405))

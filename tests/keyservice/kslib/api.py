@@ -1,17 +1,9 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import accounts, directory, login, records, signed_values
-from .routing import Reply, Route, Router
+from . import accounts, directory, lists, login, managed, memos, mfa, migration, records, signed_values, sitedata
+from .routing import Reply, Route, Router, error_reply
 
 API_PREFIX = "/api/v1.0/"
-
-
-def error_reply(status, message, reason=None):
-    """An error reply body as the clients read it: "Message" and, when there is one, "reason"."""
-    body = {"Message": message}
-    if reason is not None:
-        body["reason"] = reason
-    return Reply.json(status, body)
 
 
 def cluster_info(call):
@@ -24,7 +16,7 @@ def etag(call):
         return refusal
     account = int(call.params["id"])
     if account != 0:
-        return error_reply(404, "No account with id %d" % account)
+        return lists.account_etag(call, account)
     document = {"etag": 0, "id": 0}
     document.update(call.state.tags())
     return Reply.json(200, document)
@@ -46,7 +38,9 @@ ROUTES = [
     Route("GET", r"clusterInfo", cluster_info),
     Route("GET", r"etag/(?P<id>[0-9]+)/?", etag),
     Route("GET", r"ua/siteData", site_data),
-] + accounts.API_ROUTES + login.API_ROUTES + directory.API_ROUTES + records.API_ROUTES \
+] + lists.API_ROUTES + memos.API_ROUTES + sitedata.API_ROUTES \
+    + accounts.API_ROUTES + login.API_ROUTES + managed.API_ROUTES + migration.API_ROUTES \
+    + directory.API_ROUTES + mfa.API_ROUTES + records.API_ROUTES \
     + signed_values.API_ROUTES
 
 ROUTER = Router(ROUTES, not_found, method_not_allowed)
@@ -60,5 +54,11 @@ def api_path(raw_path):
 
 
 def handle(call):
-    """The reply of a request inside the API (the call's path is the API path)."""
-    return ROUTER.dispatch(call)
+    """The reply of a request inside the API (the call's path is the API path): a request that must
+    answer for MFA first is refused until it does."""
+    refusal, headers = mfa.gate(call)
+    if refusal is not None:
+        return refusal
+    reply = ROUTER.dispatch(call)
+    reply.headers.extend(headers)
+    return reply

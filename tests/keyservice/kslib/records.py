@@ -5,13 +5,13 @@ is newer than the stored one) and delete (DELETE). Every change except to a "sid
 account's etag, as the client counts its own changes. Records that the service makes itself (the
 admin calls below) are signed here with identity keys the service keeps."""
 
-import datetime
 import itertools
 import urllib.parse
 
 from cryptography.hazmat.primitives.asymmetric import rsa
 
 from . import signing
+from .sync_state import now_text
 from .routing import Reply, Route
 
 RECORD_STEMS = ("pid", "sid", "user", "device",
@@ -23,7 +23,7 @@ _STEM_PATTERN = "(?P<stem>%s)" % "|".join(RECORD_STEMS)
 
 
 def _now():
-    return datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
+    return now_text()
 
 
 def _error(status, message, reason=None):
@@ -48,6 +48,8 @@ class RecordStore:
         self.identity_keys = {}
         self.etag = 0
         self._numbers = itertools.count(1)
+        self.disabled_devices = set()   # device ids the service disabled
+        self.on_delete = None           # called with (stem, id) after a record was deleted
 
     def changed(self, stem):
         if stem != "sid":
@@ -66,8 +68,16 @@ class RecordStore:
             reply["etag"] = self.etag
             reply["allow_access"] = True
         if stem == "device":
-            reply["allow_access"] = True
+            reply["allow_access"] = form.get("id") not in self.disabled_devices
         return reply
+
+    def delete(self, stem, stored_id):
+        """Removes a stored record (the change raises the etag) and tells the deletion hook."""
+        del self.forms[stem][stored_id]
+        self.identity_keys.pop((stem, stored_id), None)
+        self.changed(stem)
+        if self.on_delete is not None:
+            self.on_delete(stem, stored_id)
 
     def sign(self, stem, key, form):
         record = form["record"]
@@ -160,9 +170,7 @@ def delete_record(call):
         stored_id = _find(records.forms[stem], _key_of(call))
         if stored_id is None:
             return _error(404, "No %s %s" % (stem, _key_of(call)))
-        del records.forms[stem][stored_id]
-        records.identity_keys.pop((stem, stored_id), None)
-        records.changed(stem)
+        records.delete(stem, stored_id)
         return Reply.json(200, {})
 
 

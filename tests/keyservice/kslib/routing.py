@@ -31,6 +31,14 @@ class Reply:
         return cls(status, text, content_type)
 
 
+def error_reply(status, message, reason=None):
+    """An error reply body as the clients read it: "Message" and, when there is one, "reason"."""
+    body = {"Message": message}
+    if reason is not None:
+        body["reason"] = reason
+    return Reply.json(status, body)
+
+
 class Call:
     """One request as the handlers see it."""
 

@@ -72,15 +72,16 @@ class Service:
             instance.set_refusing(self.state.refuses_connections(instance.index))
         self.satellite.set_refusing(self.satellite_state.refuses_connections(0))
 
-    def serve_api(self, server, method, raw_path, headers, body_bytes):
-        """The reply to one request, or None to close the connection without one."""
+    def serve_api(self, server, method, raw_path, headers, body_bytes, connection=None):
+        """The reply to one request, or None to close the connection without one. `connection` is
+        the transport's `Connection` the request came on."""
         self.last_activity = time.monotonic()
         body = body_bytes.decode("utf-8", "replace")
         state = self.state
         if server == SATELLITE:
             # The satellite is server 0 of its own service.
             state, server = self.satellite_state, 0
-        entry = state.log_request(server, method, raw_path, headers, body)
+        entry = state.log_request(server, method, raw_path, headers, body, connection)
         path = api.api_path(raw_path)
         has_token = any(k.lower() == "authorization" and v for k, v in headers.items())
         terminal, modifiers = (None, []) if server == UNTRUSTED else state.take_faults(

@@ -18,10 +18,10 @@ Each answers the stored form and counts as a change of the account's etag.
 API: GET "xpid?urn=<urn>" answers the directory record with that URN, or 404.
 """
 
-import datetime
 import urllib.parse
 
 from . import records, signing
+from .sync_state import now_text
 from .routing import Reply, Route
 
 STEM_PATTERN = "(?P<stem>%s)" % "|".join(records.RECORD_STEMS)
@@ -29,7 +29,7 @@ DEPLOYMENT_SIGNED = ("created_at", "name", "platform_type", "updated_at", "upgra
 
 
 def _now():
-    return datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
+    return now_text()
 
 
 def team_data_signed_text(form):

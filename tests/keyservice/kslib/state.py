@@ -11,7 +11,11 @@ from .faults import FaultTable
 from .accounts import AccountStore
 from .directory import DirectoryState
 from .login import LoginState
+from .managed import ManagedState
+from .migration import MigrationState
+from .mfa import MfaState
 from .records import RecordStore
+from .sync_state import SyncState
 
 DEFAULT_DATA_CENTER = "dc1"
 DEFAULT_POLLING_INTERVAL = 60
@@ -39,9 +43,14 @@ class ServiceState:
             self.faults.clear()
             self.requests = []
             self.records = RecordStore()
+            self.sync = SyncState()
+            self.records.on_delete = self.sync.record_deleted
             self.accounts = AccountStore()
             self.login = LoginState()
             self.directory = DirectoryState()
+            self.managed = ManagedState()
+            self.migration = MigrationState()
+            self.mfa = MfaState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({
@@ -112,7 +121,7 @@ class ServiceState:
     def tags(self):
         """The change tags the etag document reports."""
         with self.lock:
-            return {"gtag": self.site_data["gtag"], "ltag": 0, "ctag": self.ctag}
+            return {"gtag": self.site_data["gtag"], "ltag": self.sync.ltag, "ctag": self.ctag}
 
     # --- faults ------------------------------------------------------------------------------
 
@@ -130,9 +139,11 @@ class ServiceState:
 
     # --- request log -------------------------------------------------------------------------
 
-    def log_request(self, server, method, path, headers, body):
+    def log_request(self, server, method, path, headers, body, connection=None):
         entry = {"server": server, "method": method, "path": path, "headers": headers,
-                 "body": body, "status": 0}
+                 "body": body, "status": 0,
+                 "connection": connection.number if connection else 0,
+                 "resumed": connection.resumed if connection else False}
         with self.lock:
             self.requests.append(entry)
             if len(self.requests) > LOG_LIMIT:

@@ -1,9 +1,12 @@
 """HTTPS on loopback: one listener per instance that can refuse connections while keeping its port,
-a thread per connection, TLS handshakes off the accept loop, HTTP/1.1 with keep-alive."""
+a thread per connection, TLS handshakes off the accept loop, HTTP/1.1 with keep-alive. Connections are
+numbered across the whole service, so a client's reuse of connections and TLS sessions shows in the log;
+an instance that stops listening also closes the connections it holds open."""
 
 import ctypes
 import ctypes.util
 import http.server
+import itertools
 import socket
 import ssl
 import sys
@@ -118,7 +121,8 @@ class ApiHandler(http.server.BaseHTTPRequestHandler):
     def _serve(self):
         body = self._read_body()
         headers = {name: value for name, value in self.headers.items()}
-        reply = self.server.service.serve_api(self.server.index, self.command, self.path, headers, body)
+        reply = self.server.service.serve_api(self.server.index, self.command, self.path, headers, body,
+                                              self.server.connection_of(self.connection))
         if reply is None:
             self.close_connection = True
             self.server.drop(self.connection)
@@ -136,8 +140,22 @@ class ApiHandler(http.server.BaseHTTPRequestHandler):
         sys.stderr.write("[%s] %s\n" % (self.server.name, format % args))
 
 
+class Connection:
+    """What the log tells of the connection a request came on: its number (over the whole service,
+    from 1) and whether its TLS handshake resumed an earlier session."""
+
+    _numbers = itertools.count(1)
+    _numbers_lock = threading.Lock()
+
+    def __init__(self, resumed):
+        with Connection._numbers_lock:
+            self.number = next(Connection._numbers)
+        self.resumed = resumed
+
+
 class Instance:
-    """One HTTPS server of the service: a listener, its TLS context and its accept thread."""
+    """One HTTPS server of the service: a listener, its TLS context, its accept thread and the
+    connections it holds open."""
 
     def __init__(self, index, name, cert_file, key_file, service):
         self.index = index
@@ -150,6 +168,8 @@ class Instance:
         self.url = "https://127.0.0.1:%d" % self.port
         self.stopping = False
         self.thread = threading.Thread(target=self._accept_loop, name=name, daemon=True)
+        self.open_lock = threading.Lock()
+        self.open = {}  # TLS socket -> Connection
 
     def start(self):
         self.thread.start()
@@ -159,7 +179,20 @@ class Instance:
         self.listener.close()
 
     def set_refusing(self, refusing):
+        """Refusing also ends every open connection: a server that is down answers on none."""
         self.listener.set_refusing(refusing)
+        if refusing:
+            with self.open_lock:
+                connections = list(self.open)
+            for connection in connections:
+                try:  # the socket's own shutdown: its TLS state belongs to the thread serving it
+                    socket.socket.shutdown(connection, socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+    def connection_of(self, tls):
+        with self.open_lock:
+            return self.open.get(tls)
 
     def drop(self, connection):
         """Ends a connection at once, without a reply."""
@@ -181,11 +214,17 @@ class Instance:
         except (OSError, ssl.SSLError):
             conn.close()
             return
+        with self.open_lock:
+            self.open[tls] = Connection(tls.session_reused)
         try:
+            if self.listener.refusing:
+                return  # went down during the handshake
             ApiHandler(tls, tls.getpeername(), self)
         except (OSError, ssl.SSLError, ValueError):
             pass
         finally:
+            with self.open_lock:
+                self.open.pop(tls, None)
             try:
                 tls.close()
             except OSError:

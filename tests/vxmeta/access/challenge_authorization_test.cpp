@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "access_fixture.h"
+#include "support/access_fixture.h"
 
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/access/server_settings.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "access_fixture.h"
+#include "support/access_fixture.h"
 
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/crypto/rsa_encryption.h"

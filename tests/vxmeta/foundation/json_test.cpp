@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <json/writer.h>
+
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/json_access.h"
@@ -44,6 +46,42 @@ TEST(JsonString, ScalarsAndNull) {
     EXPECT_EQ(jsonString(Json::Value()), "null");
     EXPECT_EQ(jsonString(Json::Value("s")), "\"s\"");
     EXPECT_EQ(jsonString(Json::Value(Json::objectValue)), "{}");
+}
+
+// jsonString writes the common values itself: its text must stay JsonCpp's compact text.
+TEST(JsonString, SameTextAsJsonCppsCompactWriter) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["precision"] = 17;
+    const char* const fixtures[] = {
+        "{}", "[]", "null", "0", "-9223372036854775808", "18446744073709551615", "1.5", "-0.1", "1e300",
+        "true", "\"plain text\"", "\"\"", "\"quote \\\" and \\\\ back\"", "\"tab\\t line\\n\"",
+        "\"caf\\u00e9 \\u65e5\\u672c \\ud83d\\ude00\"", "\"\\u0000nul\"",
+        "{\"b\":1,\"a\":{\"z\":[1,2,[],{}],\"y\":null},\"B\":\"\\u00e9\",\"\\u00e9\":2,\"a\\\"q\":3}",
+        "[\"long array that JsonCpp would lay out on several lines with an indentation\", 1, 2, 3, 4, 5, 6]",
+        "{\"record\":{\"asset\":\"urn:vx:asset/1\",\"keysequence\":3,\"revision\":1},\"signature\":\"V2-x\"}",
+    };
+    for (const char* fixture : fixtures) {
+        Json::Value value;
+        ASSERT_TRUE(mayParse(fixture, value)) << fixture;
+        EXPECT_EQ(jsonString(value), Json::writeString(builder, value)) << fixture;
+    }
+    Json::Value withNul(std::string("a\0b", 3));
+    EXPECT_EQ(jsonString(withNul), Json::writeString(builder, withNul));
+    Json::Value keyWithNul(Json::objectValue);
+    keyWithNul[std::string("k\0", 2)] = 1;
+    EXPECT_EQ(jsonString(keyWithNul), Json::writeString(builder, keyWithNul));
+}
+
+TEST(JsonString, AMemberGivenAsTextTakesItsPlaceInOrder) {
+    const std::string member = "{\"asset\":\"urn:vx:asset/1\",\"revision\":2}";
+    for (const char* object : {"{}", "{\"a\":1}", "{\"z\":1}", "{\"a\":1,\"signature\":\"V2-x\",\"z\":[]}",
+                               "{\"record\":5,\"recorded\":true,\"recor\":null}", "{\"\u00e9\":\"caf\u00e9\"}"}) {
+        Json::Value value = parseJson(object);
+        const std::string text = jsonStringWithMember(value, "record", member);
+        value["record"] = parseJson(member);
+        EXPECT_EQ(text, jsonString(value)) << object;
+    }
 }
 
 TEST(JsonParse, ReadsTrailingTextAndReportsFailure) {

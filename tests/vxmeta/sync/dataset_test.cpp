@@ -140,6 +140,7 @@ TEST(Dataset, LogLinesNameTheSnapshotByAddressOnlyAtDetailLevel) {
     char prefix[64];
     {
         Dataset loud;
+        // The address is formatted while the object lives: a pointer to it must not outlive the scope.
         std::snprintf(prefix, sizeof prefix, "Dataset(%p) ", static_cast<const void*>(&loud));
         loud.freeze();
         loud.use();

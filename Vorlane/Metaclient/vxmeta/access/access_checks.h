@@ -41,9 +41,11 @@ void updateOnlineTime(bool flag);
 // "MFAPolicy" becomes the MFA policy (invalid when its signature does not check). The caller must
 // not hold the master lock: a signature check may fetch a record again.
 void updatePolicy();
-// Checks a record's signature once: a record that does not verify is fetched again (without the
-// master lock, so the caller must not hold it) and checked again; one that still does not verify
-// is marked invalid and reported as a synchronization problem, on every call.
+// Checks a record's signature once: first under the master lock with what the dataset holds; a record
+// that does not verify is checked again without the lock (its signer may have to be looked up) and,
+// failing that, read again from the service (a failure of that request passes on); the last check
+// runs under the lock. One that still does not verify is marked invalid and reported as a
+// synchronization problem, on every call. The caller must not hold the master lock.
 void checkSignature(VxMetadata& record);
 // "%s/%s/" of the base and the URL-encoded id.
 std::string makeSIDURL(const std::string& base, const std::string& id);

@@ -1,7 +1,7 @@
 // What the access checks and logout call of the accounts area above them (accounts/): the
 // login-change marker, the account request of the credential check, the bookkeeping of an accepted
-// managed account and the MFA policy of team data. Declared here, defined by the accounts area
-// (accounts/access_links.cpp).
+// managed account, the MFA policy of team data and the MFA model of the request pipeline. Declared
+// here, defined by the accounts area (accounts/access_links.cpp, accounts/mfa_retry.cpp).
 #pragma once
 
 #include <memory>
@@ -26,5 +26,7 @@ void managedAccountCheckedOK(const std::string& password);
 // Under the master lock: the MFA policy of an "MFAPolicy" team datum, whose signature the caller
 // checked, becomes the global MFA policy and keeps the current policy's client verification.
 void adoptMfaPolicy(const TeamData& record);
+// Gives the request pipeline's MFA retry its model (mfaRetryModelFactory); run by the library start.
+void connectMfaModel();
 
 } // namespace VxMeta

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "vxmeta/access/accounts_seam.h"
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/foundation/globals.h"
@@ -32,6 +33,7 @@ void init() {
         VXLOG(4, "VxMeta initialized");
         setMdsPubkey(cmdsPubkey);
         mdClearAll(false);
+        connectMfaModel();
         if (compatibilities.empty()) compatibilities = {"", "Mandatory", "ReadOnly", "Optional", "Suggested"};
     } catch (...) {
         // A start that failed part way is not a start: the next call runs it again.

@@ -50,21 +50,26 @@ void applySatellitePolicy(const TeamData& record) {
 void checkSignature(VxMetadata& record) {
     int32_t state = 0;
     {
+        // Under the master lock only what the dataset holds is used: no signer is asked for.
         LockScope lock(masterMutex);
         state = record.verified;
-    }
-    if (state == 1) return;
-    if (state == 0) {
-        if (record.verifySignature()) {
-            LockScope lock(masterMutex);
+        if (state == 1) return;
+        if (state == 0 && record.verifySignature()) {
             record.verified = 1;
             return;
         }
-        // Fetched again without the master lock; the copy read is taken over, and checked, under it.
-        record.get();
+    }
+    if (state == 0) {
+        // Without the master lock: the signer's identity may still have to be looked up, and the
+        // record is read again from the service when it does not verify even then.
+        bool refetched = false;
+        if (!record.verifySignature()) {
+            record.get();
+            refetched = true;
+        }
         LockScope lock(masterMutex);
         if (record.verifySignature()) {
-            record.localDirty = true;
+            if (refetched) record.localDirty = true;
             record.verified = 1;
             return;
         }

@@ -27,14 +27,17 @@ void transferAccount(const std::string& email, bool mfa) {
     action.encodeDeviceAppPlatformInfo(credentials.getURN());
     action.encode("loginToken", credentials.getLoginToken(serviceKey));
     action.encode("email", email);
-    const Json::Value reply = action.perform("ua/accountTransfer", true, false);
-    const Json::Value& pidForm = asObject(jsonMember(reply, "pid"), "transferred pid");
-    const Json::Value& userForm = asObject(jsonMember(reply, "user"), "transferred user");
-    PID transferred;
-    transferred.fromJSONValue(pidForm);
+    takeOverAccount(action.perform("ua/accountTransfer", true, false), credentials, true);
+}
+
+void takeOverAccount(const Json::Value& reply, Credentials& credentials, bool replacesAnotherAccount) {
+    const Json::Value& pidForm = asObject(jsonMember(reply, "pid"), "account pid");
+    const Json::Value& userForm = asObject(jsonMember(reply, "user"), "account user");
+    PID given;
+    given.fromJSONValue(pidForm);
     {
         LockScope master(masterMutex);
-        if (!myPID->urn.empty() && myPID->urn != transferred.urn) mdClearAll(true);
+        if (replacesAnotherAccount && !myPID->urn.empty() && myPID->urn != given.urn) mdClearAll(true);
         myPID->update(pidForm);
         myUser->update(userForm);
         globalState.homeServer = myUser->homeServer;

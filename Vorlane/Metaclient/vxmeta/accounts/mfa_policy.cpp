@@ -1,13 +1,19 @@
 #include "vxmeta/accounts/mfa_policy.h"
 
+#include <cstdint>
 #include <utility>
 
+#include "vxmeta/comm/vcsr.h"
+#include "vxmeta/foundation/clock.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/json.h"
+#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
 #include "vxmeta/foundation/text.h"
+#include "vxmeta/records/dataset_lists.h"
+#include "vxmeta/records/persists.h"
 #include "vxmeta/records/team_data.h"
 
 namespace VxMeta {
@@ -55,6 +61,13 @@ const Json::Value& subPolicy(const Json::Value& document, const char* key) {
     return nonEmptyObject(value) ? value : none;
 }
 
+// Whole seconds for a log line, held inside the range of int.
+int wholeSeconds(double seconds) {
+    if (!(seconds > -2147483648.0)) return INT32_MIN;
+    if (!(seconds < 2147483647.0)) return INT32_MAX;
+    return static_cast<int>(seconds);
+}
+
 bool unverified(const TeamData& teamData) {
     if (teamData.verified == 1) return false;
     VXLOG(2, "Teamdata=%s signature invalid", teamData.geturn().c_str());
@@ -93,7 +106,16 @@ MfaRequirement MfaRequirement::create(const std::string& action, const Json::Val
     return requirement;
 }
 
+Json::Value MfaCertificatePolicy::jvPkcs11Options;
+std::mutex MfaCertificatePolicy::pkcs11OptionsMutex;
+
 MfaCertificatePolicy::MfaCertificatePolicy() : messageNoPairsInstalled(MFA_CERTIFICATE_POLICY_MESSAGE_NO_PAIRS_INSTALLED_DEFAULT) {}
+
+MfaCertificatePolicy::MfaCertificatePolicy(bool isValid, std::string id, bool isAllowed,
+                                           std::vector<std::string> subjects, std::vector<std::string> issuers,
+                                           std::string noPairsInstalled)
+    : valid(isValid), policyId(std::move(id)), allowed(isAllowed), subjectFilters(std::move(subjects)),
+      issuerFilters(std::move(issuers)), messageNoPairsInstalled(std::move(noPairsInstalled)) {}
 
 MfaCertificatePolicy MfaCertificatePolicy::fromTeamData(const TeamData& teamData) {
     MfaCertificatePolicy policy;
@@ -115,10 +137,97 @@ void MfaCertificatePolicy::checkValid() const {
     if (!valid) throwMfaPolicyInvalid();
 }
 
+bool MfaCertificatePolicy::getAllowed() const {
+    checkValid();
+    return allowed;
+}
+
+std::set<std::string> MfaCertificatePolicy::getBlacklist() const {
+    LockScope lock(masterMutex);
+    checkValid();
+    std::set<std::string> blacklist;
+    if (!myPersists) return blacklist;
+    const Json::Value& entry = member(myPersists->mfaCertificateBlacklists, policyId.c_str());
+    if (!entry.isArray()) return blacklist;
+    for (const Json::Value& value : entry) {
+        if (value.isString()) blacklist.insert(value.asString());
+    }
+    return blacklist;
+}
+
+void MfaCertificatePolicy::addToBlacklist(const std::string& associationValue) const {
+    LockScope lock(masterMutex);
+    checkValid();
+    if (!myPersists || policyId.empty() || associationValue.empty()) return;
+    Json::Value blacklists = myPersists->mfaCertificateBlacklists;
+    if (!blacklists.isObject()) blacklists = Json::Value(Json::objectValue);
+    Json::Value& entry = blacklists[policyId];
+    if (!entry.isArray()) entry = Json::Value(Json::arrayValue);
+    entry.append(associationValue);
+    if (blacklists != myPersists->mfaCertificateBlacklists) {
+        myPersists->mfaCertificateBlacklists = blacklists;
+        myPersists->localDirty = true;
+    }
+    VXLOG(5, "MFA Certificate=%s, added to blacklist for %s", associationValue.c_str(), policyId.c_str());
+}
+
+Json::Value MfaCertificatePolicy::getPkcs11Configuration(const std::string& platform, const std::string& architecture) {
+    LockScope sync(syncMutex);
+    try {
+        VCSR executor;
+        const std::string path =
+            qualifySuffix("ua/PKCS11Drivers", "platform", platform) + querySuffix2("architecture", architecture);
+        Json::Value configuration;
+        if (!mayParse(executor.get(path), configuration)) configuration = Json::Value();
+        LockScope master(masterMutex);
+        if (myPersists && myPersists->pkcs11Config != configuration) {
+            myPersists->pkcs11Config = configuration;
+            myPersists->localDirty = true;
+        }
+        return configuration;
+    } catch (...) {
+        // Reports no failure (a failover signal included): the configuration fetched last serves
+        // while the service cannot be reached.
+        LockScope master(masterMutex);
+        return myPersists ? myPersists->pkcs11Config : Json::Value();
+    }
+}
+
+Json::Value MfaCertificatePolicy::getPkcs11Options() {
+    std::lock_guard<std::mutex> guard(pkcs11OptionsMutex);
+    return jvPkcs11Options;
+}
+
+bool MfaCertificatePolicy::setPkcs11Options(const Json::Value& options) {
+    const Json::Value& lib = member(options, "lib");
+    if (!lib.isString()) return false;
+    Json::Value drivers;
+    {
+        LockScope master(masterMutex);
+        if (!myPersists) return false;
+        drivers = myPersists->pkcs11Config;
+    }
+    if (!drivers.isArray()) return false;
+    for (const Json::Value& driver : drivers) {
+        const Json::Value& path = member(driver, "path");
+        if (path.isString() && path.asString() == lib.asString()) {
+            std::lock_guard<std::mutex> guard(pkcs11OptionsMutex);
+            jvPkcs11Options = options;
+            return true;
+        }
+    }
+    return false;
+}
+
 MfaTotpPolicy::MfaTotpPolicy()
     : messagePrompt(MFA_TOTP_POLICY_MESSAGE_PROMPT_DEFAULT),
       messageNoPairsCanCreate(MFA_TOTP_POLICY_MESSAGE_NO_PAIRS_CAN_CREATE_DEFAULT),
       messageNoPairsCannotCreate(MFA_TOTP_POLICY_MESSAGE_NO_PAIRS_CANNOT_CREATE_DEFAULT) {}
+
+MfaTotpPolicy::MfaTotpPolicy(bool isValid, bool isAllowed, std::string prompt, std::string noPairsCanCreate,
+                             std::string noPairsCannotCreate)
+    : valid(isValid), allowed(isAllowed), messagePrompt(std::move(prompt)),
+      messageNoPairsCanCreate(std::move(noPairsCanCreate)), messageNoPairsCannotCreate(std::move(noPairsCannotCreate)) {}
 
 MfaTotpPolicy MfaTotpPolicy::fromTeamData(const TeamData& teamData) {
     MfaTotpPolicy policy;
@@ -139,7 +248,23 @@ void MfaTotpPolicy::checkValid() const {
     if (!valid) throwMfaPolicyInvalid();
 }
 
+bool MfaTotpPolicy::getAllowed() const {
+    checkValid();
+    return allowed;
+}
+
+std::string MfaTotpPolicy::getMessageNoPairsCannotCreate() const {
+    checkValid();
+    return messageNoPairsCannotCreate;
+}
+
 MfaPolicy::MfaPolicy() = default;
+
+MfaPolicy::MfaPolicy(bool isValid, Json::Value json, bool isRequired, bool notify,
+                     std::map<std::string, MfaRequirement> byAction, MfaCertificatePolicy certificate,
+                     MfaTotpPolicy totp)
+    : valid(isValid), policyJson(std::move(json)), required(isRequired), notifyUserToAddMfa(notify),
+      requirements(std::move(byAction)), certificatePolicy(std::move(certificate)), totpPolicy(std::move(totp)) {}
 
 MfaPolicy MfaPolicy::fromTeamData(const TeamData& teamData) {
     MfaPolicy policy;
@@ -173,6 +298,70 @@ void MfaPolicy::setClientVerified(time_t time, double duration) {
 void MfaPolicy::setClientVerified(const MfaPolicy& other) {
     clientVerifiedTime = other.clientVerifiedTime;
     clientVerifiedDuration = other.clientVerifiedDuration;
+}
+
+bool MfaPolicy::getRequired() const {
+    checkValid();
+    return required;
+}
+
+bool MfaPolicy::shouldNotifyUserToAddMfa() const {
+    checkValid();
+    return notifyUserToAddMfa;
+}
+
+MfaRequirement MfaPolicy::getRequirement(const std::string& action) const {
+    checkValid();
+    if (required) {
+        auto found = requirements.find(action);
+        if (found != requirements.end()) return found->second;
+    }
+    return MfaRequirement();
+}
+
+std::set<std::string> MfaPolicy::getAllowedKinds() const {
+    checkValid();
+    std::set<std::string> kinds;
+    if (!required) return kinds;
+    if (certificatePolicy.getAllowed()) kinds.insert(MFA_KIND_CERTIFICATE);
+    if (totpPolicy.getAllowed()) kinds.insert(MFA_KIND_TOTP);
+    return kinds;
+}
+
+MfaCertificatePolicy MfaPolicy::getCertificatePolicy() const {
+    checkValid();
+    return certificatePolicy;
+}
+
+MfaTotpPolicy MfaPolicy::getTotpPolicy() const {
+    checkValid();
+    return totpPolicy;
+}
+
+bool MfaPolicy::stillClientVerified(const MfaRequirement& requirement) const {
+    const char* action = requirement.action.c_str();
+    const int32_t grace = requirement.gracePeriod;
+    if (grace <= 0) {
+        VXLOG(5, "MFA requirement=\"%s\", no grace period", action);
+        return false;
+    }
+    if (clientVerifiedTime <= 0) {
+        VXLOG(5, "MFA requirement=\"%s\", no client-side verification performed", action);
+        return false;
+    }
+    const double elapsed = static_cast<double>(nowSeconds() - static_cast<int64_t>(clientVerifiedTime));
+    const int elapsedSeconds = wholeSeconds(elapsed);
+    if (elapsed > grace) {
+        VXLOG(5, "MFA requirement=\"%s\", outside of defined grace period=%d (%d)", action, grace, elapsedSeconds);
+        return false;
+    }
+    if (clientVerifiedDuration <= 0 || elapsed > clientVerifiedDuration) {
+        VXLOG(5, "MFA requirement=\"%s\", client-side verification expired after %d seconds (%d seconds have passed)",
+              action, wholeSeconds(clientVerifiedDuration), elapsedSeconds);
+        return false;
+    }
+    VXLOG(5, "MFA requirement=\"%s\", still within defined grace period=%d (%d)", action, grace, elapsedSeconds);
+    return true;
 }
 
 } // namespace VxMeta

@@ -18,6 +18,12 @@ public:
     // with "kind may not be empty".
     std::shared_ptr<ApplicationStatus> registerApplicationStatus(const std::string& kind, const std::string& version,
                                                                  const std::string& refurn);
+    // One report to the service (PUT "aa/appStatus": device id, the user's etag, this application's
+    // id and the entries of the statuses with changes), sent only when there are entries or the
+    // user's etag moved since the last report; nothing while the reports are switched off, or while
+    // the device or the application has no id. A 404 answer switches the reports off. True unless the
+    // request failed otherwise. Needs a logged-in user ("Must be logged in").
+    bool reportApplicationStatuses();
     // Forgets every registered status; the last etag reported stays.
     void clear();
 

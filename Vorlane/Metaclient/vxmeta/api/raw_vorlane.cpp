@@ -6,6 +6,7 @@
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/sync/persisted_store.h"
 
 namespace VxMeta {
 
@@ -23,5 +24,7 @@ std::vector<VxMetaException> RawVorlane::getSyncProblems() {
     problems.swap(syncProblems);
     return problems;
 }
+
+void RawVorlane::changesWereNotSaved() { VxMeta::changesWereNotSaved(); }
 
 } // namespace VxMeta

@@ -28,6 +28,19 @@ struct Guard : OrderedLock {
 
 namespace {
 
+std::atomic<uint64_t> serverListCounter{0};
+
+void serverListChanged() { serverListCounter.fetch_add(1, std::memory_order_release); }
+
+// The full URLs of a server list, in byte order: equal for lists that name the same servers.
+std::vector<std::string> sortedUrls(const std::vector<ClusterServerPtr>& list) {
+    std::vector<std::string> urls;
+    urls.reserve(list.size());
+    for (const ClusterServerPtr& server : list) urls.push_back(server->url()->fullUrl);
+    std::sort(urls.begin(), urls.end());
+    return urls;
+}
+
 // Set while this thread runs the cluster tag check. A refused token makes the check's own request
 // authorize again, and the authorization asks for a server, which would run the check again with
 // the same refused token, without end; inside the check the check is skipped.
@@ -48,6 +61,8 @@ uint32_t shuffleSeed() { return randomSourceReplaced() ? randomSource()->next() 
 
 } // namespace
 
+uint64_t serverListChanges() { return serverListCounter.load(std::memory_order_acquire); }
+
 ServerSort::ServerSort(std::string home) : homeDataCenter(std::move(home)) {}
 
 bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b) const {
@@ -60,6 +75,7 @@ bool ServerSort::operator()(const ClusterServerPtr& a, const ClusterServerPtr& b
 ClusterEvaluator::ClusterEvaluator(const TarvexProtocol::UrlPtr& url) : engine(shuffleSeed()) {
     // The registry's object, so that a failing request on the first server takes it out of selection.
     servers.push_back(getMyClusterServers()->getServerForUrl(url));
+    serverListChanged();
 }
 
 ClusterServerPtr ClusterEvaluator::getServer() {
@@ -190,10 +206,12 @@ void ClusterEvaluator::setClusterInfo(const TarvexProtocol::ClusterInfoPtr& docu
     Guard guard(lock);
     if (list.empty()) {
         VXLOG(4, "Clearing cluster info");
+        if (!servers.empty()) serverListChanged();
         servers.clear();
     } else {
         VXLOG(5, "Updating cluster info (%d->%d)", static_cast<int>(servers.size()), static_cast<int>(list.size()));
         for (const ClusterServerPtr& server : list) registry->addOrUpdateServer(server);
+        if (sortedUrls(servers) != sortedUrls(list)) serverListChanged();
         servers = list;
         if (servers.size() == 1) {
             VXLOG(4, "Cluster info has changed, updated to \"%s\"", servers.front()->url()->fullUrl.c_str());

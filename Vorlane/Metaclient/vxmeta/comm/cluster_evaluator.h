@@ -76,6 +76,11 @@ private:
 
 using ClusterEvaluatorPtr = std::shared_ptr<ClusterEvaluator>;
 
+// Moves whenever the servers that requests may go to change: a new evaluator, or a cluster document
+// naming other servers than the list held. The host's transport reads it before each exchange and
+// drops the connections it keeps when it moved.
+uint64_t serverListChanges();
+
 // The process-wide evaluator; null until first use, replaced when the library resets its dataset.
 extern ClusterEvaluatorPtr myClusterEvaluator;
 // Under the master lock: the evaluator, created on first use on the default server.

@@ -9,7 +9,8 @@ namespace VxMeta {
 
 std::string digestText(const EVP_MD* md, const std::string& text, const char* initFailed, const char* updateFailed,
                        const char* finalFailed) {
-    Pointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
+    // One context per thread, initialised anew for each text: the store hashes every stored value.
+    thread_local const Pointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
     if (_osslFailed_(context.get()) || EVP_DigestInit_ex(context, md, nullptr) != 1) opensslFailed(initFailed);
     if (EVP_DigestUpdate(context, text.data(), text.size()) != 1) opensslFailed(updateFailed);
     unsigned char digest[EVP_MAX_MD_SIZE];

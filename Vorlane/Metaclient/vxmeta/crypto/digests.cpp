@@ -30,7 +30,10 @@ std::string hashText(const std::string& text) {
 }
 
 std::string SHA256(const std::string& text) {
-    return digestText(EVP_sha256(), text, "SHA256_Init failed", "SHA256_Update failed", "SHA256_Final failed");
+    // Fetched once: the implicit fetch behind EVP_sha256() costs more than hashing a short text,
+    // and the store hashes every stored value.
+    static EVP_MD* const fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    return digestText(fetched ? fetched : EVP_sha256(), text, "SHA256_Init failed", "SHA256_Update failed", "SHA256_Final failed");
 }
 
 const EVP_MD* getSha(int size) {

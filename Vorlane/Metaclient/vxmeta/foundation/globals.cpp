@@ -39,6 +39,7 @@ CacheOneLookup<std::string, std::shared_ptr<XPID>> lastUserLookup(2);
 std::atomic<int64_t> lastOnlineTime{0};
 std::atomic<int> netErrorCounter{0};
 std::atomic<bool> clogEnabled{false};
+std::atomic<bool> ignore_email_auth{false};
 
 const std::vector<std::string> MFA_ACTIONS{MFA_ACTION_LOGIN, MFA_ACTION_ENCRYPT, MFA_ACTION_DECRYPT};
 

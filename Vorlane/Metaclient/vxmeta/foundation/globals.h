@@ -72,6 +72,8 @@ extern std::atomic<int64_t> lastOnlineTime;
 extern std::atomic<int> netErrorCounter;
 // Switches the credential trace lines; nothing in this system sets it.
 extern std::atomic<bool> clogEnabled;
+// Every synchronization takes the user as verified; nothing in this system sets it.
+extern std::atomic<bool> ignore_email_auth;
 
 // The MFA actions in the order the MFA policy reader walks them: login, encrypt, decrypt.
 extern const std::vector<std::string> MFA_ACTIONS;

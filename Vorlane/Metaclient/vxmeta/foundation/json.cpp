@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 #include <json/reader.h>
 #include <json/writer.h>
@@ -34,13 +35,20 @@ bool allTextsUtf8(const Json::Value& value) {
     return true;
 }
 
-bool readJson(const std::string& text, Json::Value& value, std::string* errors) {
+// One reader and one writer per thread, made once: stored values and records are read and written
+// one after another, and making a reader or writer costs more than a small value.
+Json::CharReader& threadReader() {
     static const Json::CharReaderBuilder builder; // default features, as the library's reader has
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    thread_local const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    return *reader;
+}
+
+bool readJson(const std::string& text, Json::Value& value, std::string* errors) {
+    Json::CharReader& reader = threadReader();
     std::string messages;
     bool ok = false;
     try {
-        ok = reader->parse(text.data(), text.data() + text.size(), &value, &messages);
+        ok = reader.parse(text.data(), text.data() + text.size(), &value, &messages);
     } catch (const Json::Exception& e) {
         // Nesting deeper than the reader's stack limit is thrown, not reported.
         messages = e.what();
@@ -88,6 +96,119 @@ Json::Value parseJson(const std::string& text) {
     return value;
 }
 
-std::string jsonString(const Json::Value& value) { return Json::writeString(compactWriter(), value); }
+namespace {
+
+// JsonCpp's compact rendering of one value, appended.
+void appendByJsonCpp(const Json::Value& value, std::string& text) {
+    thread_local const std::unique_ptr<Json::StreamWriter> writer(compactWriter().newStreamWriter());
+    thread_local std::ostringstream out;
+    out.str(std::string());
+    out.clear();
+    writer->write(value, &out);
+    text += out.str();
+}
+
+// Printable ASCII without quote or backslash: JsonCpp writes such a text between quotes unchanged.
+bool plainText(const char* begin, const char* end) {
+    for (const char* c = begin; c != end; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte < 0x20 || byte > 0x7E || byte == '"' || byte == '\\') return false;
+    }
+    return true;
+}
+
+void appendQuoted(const char* begin, const char* end, std::string& text) {
+    if (plainText(begin, end)) {
+        text += '"';
+        text.append(begin, end);
+        text += '"';
+    } else {
+        appendByJsonCpp(Json::Value(begin, end), text);
+    }
+}
+
+// The same text as JsonCpp's compact writer, written directly for the common cases (objects, arrays,
+// integers, booleans, plain texts); texts to escape and numbers with a fraction are left to JsonCpp.
+void appendCompact(const Json::Value& value, std::string& text) {
+    switch (value.type()) {
+    case Json::nullValue: text += "null"; return;
+    case Json::intValue: text += std::to_string(value.asLargestInt()); return;
+    case Json::uintValue: text += std::to_string(value.asLargestUInt()); return;
+    case Json::booleanValue: text += value.asBool() ? "true" : "false"; return;
+    case Json::stringValue: {
+        const char* begin = nullptr;
+        const char* end = nullptr;
+        if (value.getString(&begin, &end)) appendQuoted(begin, end, text);
+        else appendByJsonCpp(value, text);
+        return;
+    }
+    case Json::arrayValue: {
+        text += '[';
+        for (Json::ArrayIndex i = 0; i < value.size(); ++i) {
+            if (i > 0) text += ',';
+            appendCompact(value[i], text);
+        }
+        text += ']';
+        return;
+    }
+    case Json::objectValue: {
+        text += '{';
+        bool first = true;
+        for (auto member = value.begin(); member != value.end(); ++member) {
+            if (!first) text += ',';
+            first = false;
+            const char* end = nullptr;
+            const char* begin = member.memberName(&end);
+            appendQuoted(begin, end, text);
+            text += ':';
+            appendCompact(*member, text);
+        }
+        text += '}';
+        return;
+    }
+    default: appendByJsonCpp(value, text); return;
+    }
+}
+
+} // namespace
+
+std::string jsonStringWithMember(const Json::Value& object, const std::string& name, const std::string& valueText) {
+    std::string text;
+    text.reserve(512 + valueText.size());
+    text += '{';
+    bool first = true;
+    bool placed = false;
+    auto placeMember = [&] {
+        if (!first) text += ',';
+        first = false;
+        appendQuoted(name.data(), name.data() + name.size(), text);
+        text += ':';
+        text += valueText;
+        placed = true;
+    };
+    for (auto member = object.begin(); member != object.end(); ++member) {
+        const char* end = nullptr;
+        const char* begin = member.memberName(&end);
+        const std::string_view key(begin, static_cast<size_t>(end - begin));
+        // Members in ascending byte order, as the object keeps them.
+        if (!placed && std::string_view(name) <= key) placeMember();
+        if (key == name) continue;
+        if (!first) text += ',';
+        first = false;
+        appendQuoted(begin, end, text);
+        text += ':';
+        appendCompact(*member, text);
+    }
+    if (!placed) placeMember();
+    text += '}';
+    return text;
+}
+
+std::string jsonString(const Json::Value& value) {
+    std::string text;
+    if (value.type() == Json::objectValue || value.type() == Json::arrayValue) text.reserve(512);
+    appendCompact(value, text);
+    return text;
+}
 
 } // namespace VxMeta

@@ -16,5 +16,8 @@ bool mayParse(const std::string& text, Json::Value& value);
 Json::Value parseJson(const std::string& text);
 // The compact JSON text of value, without a line end.
 std::string jsonString(const Json::Value& value);
+// The compact JSON text of an object with one more member, whose value is given as compact JSON text
+// (a record text kept as written): jsonString of the object holding that member, without reading it.
+std::string jsonStringWithMember(const Json::Value& object, const std::string& name, const std::string& valueText);
 
 } // namespace VxMeta

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <json/value.h>
 
@@ -64,7 +65,10 @@ protected:
     ~Record() override = default;
 
     std::unique_ptr<VxMetadata> cloneRecord() const override { return std::make_unique<T>(self()); }
-    void assignRecord(const VxMetadata& decoded) override { self() = static_cast<const T&>(decoded); }
+    // Signed records that hold a signature: the record text goes into the text as it is, not read
+    // and written again (the stored and sent forms of every such record pass here).
+    std::string encodeText(bool forServer) override;
+    void assignRecord(VxMetadata&& decoded) override { self() = std::move(static_cast<T&>(decoded)); }
 
 private:
     // Writes the members of one form: the InRecord ones into record, the others into out.
@@ -136,6 +140,27 @@ void Record<T>::encode(Json::Value& out, bool forServer) {
         out["signature"] = signature;
     }
     if constexpr (T::shape != RecordShape::Flat) out["record"] = record;
+}
+
+template <class T>
+std::string Record<T>::encodeText(bool forServer) {
+    if constexpr (T::shape != RecordShape::SignedRecord) {
+        return VxMetadata::encodeText(forServer);
+    } else {
+        LockScope lock(masterMutex);
+        const std::string& signature = self().*T::schema().signature;
+        // Without a signature the record is signed first; without a record text there is none to keep.
+        if (signature.empty() || recordText.empty()) return VxMetadata::encodeText(forServer);
+        Json::Value out(Json::objectValue);
+        if (!forServer) {
+            out["remoteDirty"] = remoteDirty;
+            out["originator"] = originator;
+        }
+        Json::Value unused(Json::objectValue);
+        writeMembers(out, unused, forServer);
+        out["signature"] = signature;
+        return jsonStringWithMember(out, "record", recordText);
+    }
 }
 
 template <class T>

@@ -1,5 +1,7 @@
 #include "vxmeta/records/vx_metadata.h"
 
+#include <utility>
+
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -158,7 +160,7 @@ bool VxMetadata::fromJSONValue(const Json::Value& value) {
     if (value.isMember("verified")) copy->verified = readInt32(value["verified"], "verified");
     copy->decode(value);
     copy->postDecode();
-    assignRecord(*copy);
+    assignRecord(std::move(*copy));
     return true;
 }
 
@@ -198,11 +200,13 @@ Json::Value VxMetadata::toJSONValue(bool forServer) {
     return out;
 }
 
-std::string VxMetadata::toJSON(bool forServer) { return jsonString(toJSONValue(forServer)); }
+std::string VxMetadata::toJSON(bool forServer) { return encodeText(forServer); }
+
+std::string VxMetadata::encodeText(bool forServer) { return jsonString(toJSONValue(forServer)); }
 
 std::unique_ptr<VxMetadata> VxMetadata::cloneRecord() const { return std::make_unique<VxMetadata>(*this); }
 
-void VxMetadata::assignRecord(const VxMetadata& decoded) { *this = decoded; }
+void VxMetadata::assignRecord(VxMetadata&& decoded) { *this = decoded; }
 
 std::string idStr(int64_t id) { return id >= 1 ? std::to_string(id) : std::string(); }
 

@@ -109,7 +109,10 @@ protected:
     // A copy of this record of its own class, and the assignment of such a copy: a read decodes
     // into a copy and takes it over only when the whole read succeeded.
     virtual std::unique_ptr<VxMetadata> cloneRecord() const;
-    virtual void assignRecord(const VxMetadata& decoded);
+    // The text of toJSON: jsonString of toJSONValue; a class may write the same text another way.
+    virtual std::string encodeText(bool forServer);
+    // Takes over the members of a decoded copy, which is left valid but unspecified.
+    virtual void assignRecord(VxMetadata&& decoded);
 };
 
 // A dataset list: its records in the order they were added.

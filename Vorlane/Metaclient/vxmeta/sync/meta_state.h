@@ -59,7 +59,7 @@ public:
     // The App list is refreshed, pushed and mapped only while set.
     bool appListSupported = true;
     // Start time of the last data-memo pass, seconds since 1970.
-    int32_t lastMemoTime = 0;
+    int64_t lastMemoTime = 0;
     // The persisted store's integrity manifest and its bookkeeping.
     Manifest manifest;
     // The team's MFA policy in force: valid and requiring nothing until a policy is read.

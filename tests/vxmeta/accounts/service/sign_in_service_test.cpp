@@ -37,99 +37,14 @@
 #include "vxmeta/records/xpid.h"
 #include "vxmeta/sync/meta_state.h"
 #include "vxmeta/sync/server_discovery.h"
+#include "vxmeta/accounts/service/account_service_fixture.h"
 
 using namespace VxMeta;
+using VxMeta::testing::failureOf;
 
 namespace {
 
-const std::string kPassword = "correct horse \u00e4";
-
-class SignInOnTheService : public VxMeta::testing::ServiceTest {
-protected:
-    void SetUp() override {
-        ServiceTest::SetUp();
-        if (service.servers.empty()) return;
-        const int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::system_clock::now().time_since_epoch())
-                                .count();
-        clock = std::make_shared<ManualClock>(now);
-        setClock(clock);
-        // One member: the cluster document keeps the client on the server it starts from.
-        service.call("POST", "/cluster", "{\"members\":[{\"server\":0}]}");
-        setMds(service.servers.at(0), service.servicePublicKey);
-        lastOnlineTime = 0;
-        remoteDisabledCache.clear();
-        lastCheckDomain.clear();
-        cacheLoginParameters.clear();
-        lastUserLookup.clear();
-        appName = "Reader";
-        appVersion = "1.0";
-        platformType = "Linux";
-        deviceName = "test desk";
-    }
-    void TearDown() override {
-        mdClearAll(false);
-        setClock(nullptr);
-        appName.clear();
-        appVersion.clear();
-        platformType.clear();
-        deviceName.clear();
-        ServiceTest::TearDown();
-    }
-
-    Json::Value newAccount(const std::string& email, const std::string& admin = "") {
-        Json::Value spec;
-        spec["email"] = email;
-        spec["password"] = kPassword;
-        spec["rounds"] = 2000;
-        Json::Value account = service.call("POST", admin + "/accounts", jsonString(spec));
-        EXPECT_TRUE(account.isMember("urn")) << jsonString(account);
-        return account;
-    }
-    // The device holds the account: its identity, user and secret identity records.
-    static void holdOnDevice(const Json::Value& account) {
-        LockScope lock(masterMutex);
-        EXPECT_TRUE(myPID->update(account["pid"]));
-        EXPECT_TRUE(myUser->update(account["user"]));
-        EXPECT_TRUE(mySID->update(account["sid"]));
-    }
-    // API paths of the logged requests (without the query), in order.
-    std::vector<std::string> paths(const std::string& admin = "") const {
-        std::vector<std::string> found;
-        for (const Json::Value& entry : service.call("GET", admin + "/log")) {
-            std::string path = entry["path"].asString();
-            path = path.substr(path.find("/api/v1.0/") + 10);
-            path = path.substr(0, path.find('?'));
-            if (path != "etag/0" && path != "clusterInfo") found.push_back(path);
-        }
-        return found;
-    }
-    static size_t count(const std::vector<std::string>& list, const std::string& path) {
-        return static_cast<size_t>(std::count(list.begin(), list.end(), path));
-    }
-    static std::string selectedBase() { return getMyClusterEvaluator()->getPrefix()->baseUrl; }
-    void nameServer(const std::string& admin, const std::string& domain, const std::string& url,
-                    const std::string& key) const {
-        Json::Value spec;
-        spec["domain"] = domain;
-        spec["url"] = url;
-        spec["pubkey"] = key;
-        EXPECT_TRUE(service.call("POST", admin + "/domains", jsonString(spec))["ok"].asBool());
-    }
-
-    std::shared_ptr<ManualClock> clock;
-};
-
-template <typename Call>
-VxMetaException failureOf(Call&& call) {
-    try {
-        call();
-    } catch (const VxMetaException& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "no failure";
-    return VxMetaException("", "");
-}
+class SignInOnTheService : public VxMeta::testing::AccountServiceTest {};
 
 TEST_F(SignInOnTheService, HeldAccountProvesThePasswordAndOpensWhatThePythonServiceWrapped) {
     const Json::Value account = newAccount("held@example.test");
@@ -217,12 +132,7 @@ TEST_F(SignInOnTheService, UnknownAddressAndMigrationFailuresCarryTheirTexts) {
     EXPECT_EQ(unknown.message, "unknown email");
 
     newAccount("mover@example.test");
-    Json::Value move;
-    move["email"] = "mover@example.test";
-    move["server"]["name"] = "north";
-    move["server"]["url"] = service.satellite;
-    move["server"]["pubkey"] = service.satellitePublicKey;
-    service.call("POST", "/login/migration", jsonString(move));
+    mustMigrate("", "mover@example.test", service.satellite, service.satellitePublicKey);
     const VxMetaException mustMove = failureOf([] { login("mover@example.test", kPassword, false); });
     EXPECT_EQ(mustMove.category, VXMECAT_MIGRATION_REQUIRED);
     EXPECT_EQ(mustMove.message, "Account mover@example.test must migrate to server north");

@@ -129,6 +129,9 @@ TEST_F(Transport, HeadersThatWouldSplitTheRequestAreNeverSent) {
 }
 
 TEST_F(Transport, SlowReplyEndsAtTheTimeOut) {
+    CommIO first = record("GET", api(0, "etag/0")); // the slow exchange then rides a kept connection
+    communicateWithMDS(first);
+    ASSERT_EQ(first.status, 200);
     service.fault(parseJson(R"({"kind":"slow","seconds":13,"path":"clusterInfo"})"));
     auto start = std::chrono::steady_clock::now();
     CommIO io = record("GET", api(0, "clusterInfo"));
@@ -138,6 +141,11 @@ TEST_F(Transport, SlowReplyEndsAtTheTimeOut) {
     EXPECT_EQ(io.errorMessage, "Device is most likely offline");
     EXPECT_GE(took, std::chrono::milliseconds(9'500));
     EXPECT_LT(took, std::chrono::milliseconds(12'500));
+    // The connection that timed out is not used again: its late reply never answers the next request.
+    CommIO next = record("GET", api(0, "etag/0"));
+    communicateWithMDS(next);
+    EXPECT_EQ(next.status, 200);
+    EXPECT_EQ(parseJson(bodyOf(next))["etag"].asInt(), 0);
 }
 
 TEST(TransportFailure, LibcurlResultsMapToThreeClasses) {
