@@ -1,19 +1,28 @@
 #!/usr/bin/python3
 """Writes the seed corpus of the fuzz targets into corpus/<target>/: real forms of each input, the
-AES and RSA ones made with Python `cryptography` or taken from tests/vectors/crypto_vectors.json.
-Run it again after changing an input format; fuzzing adds to copies in the build tree, not here."""
+AES and RSA ones made with Python `cryptography` or taken from tests/vectors/crypto_vectors.json,
+the archives by the ZIP fixture writer (tests/zentile/fixtures/make_archives.py), the stored lists'
+manifests by the store checker (tests/vectors/store_manifest.py).
+Run it again after changing an input format, naming the targets to write (all without names);
+fuzzing adds to copies in the build tree, not here."""
 
 import base64
 import hashlib
 import json
 import os
 import shutil
+import sys
 
 from cryptography.hazmat.primitives import hashes, padding as sympadding, serialization
 from cryptography.hazmat.primitives.asymmetric import padding, rsa
 from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "zentile", "fixtures"))
+sys.path.insert(0, os.path.join(HERE, "..", "vectors"))
+import make_archives  # noqa: E402
+import store_manifest  # noqa: E402
+
 VECTORS = json.load(open(os.path.join(HERE, "..", "vectors", "crypto_vectors.json")))
 PART = b"\x1f"
 REPLY = b"\x1e"
@@ -140,9 +149,99 @@ def reply_seeds():
     return [bytes([mode]) + REPLY.join(replies) for mode, replies in runs]
 
 
+# The password of the encrypted archives: the one the ZIP target's decryption delegate gives.
+ZIP_PASSWORD = "fuzz-password"
+
+
+def zip_seeds():
+    tree = [{"name": "docs/", "folder": True}, {"name": "docs/a.txt", "text": "alpha\n" * 8},
+            {"name": "docs/b.bin", "hex": "00ff10ee", "method": "stored"}, {"name": "caf\u00e9.txt", "text": "caf\u00e9\n"}]
+    protected = [{"name": "trad.txt", "text": "traditional\n", "encryption": "traditional", "password": ZIP_PASSWORD,
+                  "data_descriptor": True},
+                 {"name": "plain.txt", "text": "plain\n", "data_descriptor": True}]
+    descriptions = [
+        {"entries": tree},
+        {"entries": protected},
+        {"entries": [{"name": "aes256.txt", "text": "aes 256\n", "encryption": "aes", "password": ZIP_PASSWORD}]},
+        {"entries": [{"name": "aes128.txt", "text": "aes 128\n", "encryption": "aes", "aes_strength": 128,
+                      "password": ZIP_PASSWORD}]},
+        {"entries": [{"name": "legacy\u00e9.txt", "text": "legacy\n", "legacy_name": True},
+                     {"name": "sub/link", "symlink": "../legacy\u00e9.txt"}]},
+    ]
+    seeds = [make_archives.build_archive(d) for d in descriptions]
+    for kind in ("traversal", "symlink", "huge", "truncated-data"):
+        seeds.append(make_archives.hostile_archive(kind, ".."))
+    return seeds
+
+
+def stored_pair(name, value):
+    return name.encode() + PART + value.encode()
+
+
+def store_seeds():
+    """Stored lists: the first byte odd asks the target to write the manifest, even keeps the list's own."""
+    own = "urn:vx:user/own"
+    records = [
+        ("persists-", '{"clusterInfo":{"ctag":"c1","members":[{"url":"https://a.test/","dc":"dc1"}]},'
+                      '"lastOnlineTime":1700000000,"mdsPubkey":"","originator":false,"pollingInterval":90,'
+                      '"remoteDirty":true,"setPrefix":""}'),
+        ("pid-urn:vx:user,own", '{"created_at":"","forwarding_urn":"","id":0,"originator":false,"record":{"email":'
+                                '"own@example.com","name":"","pubkey":"","revision":1,"urn":"%s"},"remoteDirty":false,'
+                                '"signature":"","updated_at":""}' % own),
+        ("sid-V2-sid", '{"id":"","originator":false,"record":{"prikey":"V1-secret","revision":1,"shash":"V2-sid",'
+                       '"version":""},"remoteDirty":false}'),
+        ("user-urn:vx:user,own", '{"dataCenter":"dc1","homeServer":"https://home.example","originator":false,'
+                                 '"owner":"%s","record":{"revision":1},"remoteDirty":false,"signature":""}' % own),
+        ("device-LIN-device", '{"allow_access":true,"id":4,"originator":false,"record":{"name":"","owner":"",'
+                              '"revision":1,"urn":"LIN-device"},"remoteDirty":false,"signature":""}'),
+        ("xpid-urn:vx:user,other", '{"id":0,"kind":0,"originator":false,"record":{"email":"other@example.com",'
+                                   '"revision":1,"urn":"urn:vx:user/other"},"remoteDirty":true,"signature":""}'),
+        ("asset-urn:vx:asset,1", '{"compatibility":"","id":0,"originator":false,"record":{"name":"Key","owner":'
+                                 '"%s","revision":1,"urn":"urn:vx:asset/1"},"remoteDirty":true,"signature":""}' % own),
+        ("assetright-urn:vx:asset,1-urn:vx:user,other",
+         '{"id":0,"originator":false,"record":{"access":"allow","asset":"urn:vx:asset/1","owner":"","participant":'
+         '"urn:vx:user/other","revision":1},"remoteDirty":true,"signature":""}'),
+        ("assetkey-urn:vx:asset,1-urn:vx:user,own-1",
+         '{"allowed":false,"id":0,"originator":false,"record":{"asset":"urn:vx:asset/1","keymaterial":"V2-wrapped",'
+         '"keysequence":1,"owner":"","participant":"%s","revision":1},"remoteDirty":true,"signature":""}' % own),
+        ("appdata-settings-layout-0", '{"deviceid":0,"id":0,"originator":false,"record":{"kind":"settings","name":'
+                                      '"layout","owner":"%s","revision":1,"value":"{}"},"remoteDirty":true,'
+                                      '"signature":""}' % own),
+        ("appdata-settings-orphan-0", '{"id":0,"originator":false,"record":{"kind":"settings","name":"orphan",'
+                                      '"owner":"","revision":1,"value":"{}"},"remoteDirty":true,"signature":""}'),
+        ("xstat-2026-01-31", '[{"kind":"open","value":3},{"kind":"extract","qualifier":"zip","value":1}]\n'),
+        ("toopherpair-x", '{}'),
+        ("unknownstem-x", '{"a":1}'),
+    ]
+    seeds = []
+    for start in range(0, len(records), 4):
+        chosen = records[start:start + 4]
+        seeds.append(bytes([1]) + REPLY.join(stored_pair(n, v) for n, v in chosen))
+    seeds.append(bytes([1]) + REPLY.join(stored_pair(n, v) for n, v in records))
+    for chosen in (records[:3], records[5:9], records):
+        stored = store_manifest.write({"pairs": [list(r) for r in chosen]})
+        seeds.append(bytes([0]) + REPLY.join(stored_pair(n, v) for n, v in stored))
+    # Stored faults: no manifest, a pair twice, an altered value under a real manifest.
+    seeds.append(bytes([0]) + stored_pair(*records[0]))
+    seeds.append(bytes([1]) + REPLY.join(stored_pair(*records[1]) for _ in range(2)))
+    stored = store_manifest.write({"pairs": [list(r) for r in records[:2]]})
+    stored[0][1] = stored[0][1].replace("1700000000", "1700000001")
+    seeds.append(bytes([0]) + REPLY.join(stored_pair(n, v) for n, v in stored))
+    seeds.append(bytes([0]))
+    return seeds
+
+
+TARGETS = {
+    "json_readers": json_seeds,
+    "aes_texts": aes_seeds,
+    "rsa_readers": rsa_seeds,
+    "record_decode": record_seeds,
+    "reply_rules": reply_seeds,
+    "zip_archive": zip_seeds,
+    "persisted_store": store_seeds,
+}
+
+
 if __name__ == "__main__":
-    write("json_readers", json_seeds())
-    write("aes_texts", aes_seeds())
-    write("rsa_readers", rsa_seeds())
-    write("record_decode", record_seeds())
-    write("reply_rules", reply_seeds())
+    for target in sys.argv[1:] or TARGETS:
+        write(target, TARGETS[target]())

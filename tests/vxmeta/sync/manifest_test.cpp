@@ -207,9 +207,10 @@ TEST_F(ManifestTest, UnreadableDocumentsAreRefusedAndClearTheDataset) {
     };
     for (const std::string& why : vectors()["bad_entry_documents"].getMemberNames())
         cases.emplace_back(why, vectors()["bad_entry_documents"][why].asString());
-    for (const auto& [why, document] : cases) {
+    for (const auto& [why, text] : cases) {
         SetUp();
         Manifest manifest;
+        const std::string& document = text; // a lambda may not capture a structured binding
         EXPECT_TRUE(failsWith([&] { manifest.fromJson(document); }, VXMECAT_INVALID_METADATA,
                               "Invalid metadata manifest"))
             << why;
