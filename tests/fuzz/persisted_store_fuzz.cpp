@@ -13,12 +13,10 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "vxmeta/comm/comm_io.h"
-#include "vxmeta/crypto/library_started.h"
+#include "started_library.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
-#include "vxmeta/foundation/log.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/sync/manifest.h"
 #include "vxmeta/sync/persisted_store.h"
@@ -26,12 +24,6 @@
 using namespace VxMeta;
 
 namespace {
-
-// No request leaves the process: every exchange ends without a reply.
-void offline(CommIO& io) {
-    io.status = 0;
-    io.errorMessage = "offline";
-}
 
 [[noreturn]] void fail(const std::string& what) {
     std::fprintf(stderr, "%s\n", what.c_str());
@@ -77,9 +69,7 @@ void expectEmptyDataset() {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    init();
-    setLogLevel(0);
-    netAppCallback = &offline;
+    VxMetaFuzz::startLibrary();
     return 0;
 }
 

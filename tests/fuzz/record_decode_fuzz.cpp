@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "fuzz_input.h"
+#include "started_library.h"
 #include "vxmeta/comm/comm_io.h"
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/exception.h"
@@ -49,12 +50,6 @@
 using namespace VxMeta;
 
 namespace {
-
-// No request leaves the process: every exchange ends without a reply.
-void offline(CommIO& io) {
-    io.status = 0;
-    io.errorMessage = "offline";
-}
 
 template <class T>
 void writeAndRestore(T& record, bool utf8) {
@@ -110,9 +105,7 @@ const Reader readers[] = {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    init();
-    setLogLevel(0);
-    netAppCallback = &offline;
+    VxMetaFuzz::startLibrary();
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fuzz_input.h"
+#include "started_library.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/comm_io.h"
 #include "vxmeta/comm/high_availability.h"
@@ -63,9 +64,7 @@ int32_t statusOf(const std::string& text) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    init();
-    setLogLevel(0);
-    netAppCallback = &transport;
+    VxMetaFuzz::startLibrary(&transport);
     return 0;
 }
 
