@@ -4,7 +4,8 @@
 // of the records themselves; with it even, the list is restored as given and the manifest is checked
 // as stored. A list is restored or refused with a VxMetaException; a refused list leaves an empty
 // dataset. After a restore the target plays the host: it holds the restored pairs and applies a
-// changes-only save to them; what it then holds must restore, and the next changes-only save must
+// changes-only save to them (a save may be refused with a VxMetaException when a record it must sign
+// cannot be signed); what it then holds must restore, and the next changes-only save must succeed and
 // leave every pair as it is.
 #include <cstdio>
 #include <cstdlib>
@@ -101,7 +102,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Held held;
     hostApplies(held, list);
-    hostApplies(held, *serializeAll(true));
+    SerialListPtr changes;
+    try {
+        changes = serializeAll(true);
+    } catch (const VxMetaException&) {
+        // A changed signed record without a signature is signed as it is written; with the own
+        // identity's public key known and no private key held (nobody signed in since the restore)
+        // that is refused, and so is the save.
+        return 0;
+    }
+    hostApplies(held, *changes);
     try {
         restoreAll(listOf(held));
     } catch (const VxMetaException& e) {
