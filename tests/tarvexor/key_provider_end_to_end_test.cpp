@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "Tarvexor/tarvexor.h"
-#include "tests/zentile/zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 namespace TarvexorTest {
 namespace {

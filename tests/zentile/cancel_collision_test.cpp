@@ -2,7 +2,7 @@
 // filter delegate (action 1) for a new leaf name and accepts only one safe path component.
 #include <gtest/gtest.h>
 
-#include "zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 namespace ZentileTest {
 namespace {

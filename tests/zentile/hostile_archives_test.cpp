@@ -3,7 +3,7 @@
 // not a ZIP, truncated and multi-disk archives fail to open with their codes and write nothing.
 #include <gtest/gtest.h>
 
-#include "zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 namespace ZentileTest {
 namespace {

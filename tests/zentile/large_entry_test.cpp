@@ -3,7 +3,7 @@
 // the entry and leaves no file, and a cancel during the bytes removes what was created.
 #include <gtest/gtest.h>
 
-#include "zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 namespace ZentileTest {
 namespace {

@@ -3,7 +3,7 @@
 // never left behind.
 #include <gtest/gtest.h>
 
-#include "zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 namespace ZentileTest {
 namespace {

@@ -2,7 +2,7 @@
 // byte-identical to their inputs, with progress reported in entry order.
 #include <gtest/gtest.h>
 
-#include "zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 namespace ZentileTest {
 namespace {

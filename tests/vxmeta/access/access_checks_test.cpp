@@ -7,7 +7,7 @@
 #include <functional>
 #include <set>
 
-#include "access_fixture.h"
+#include "support/access_fixture.h"
 
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/accounts/action.h"

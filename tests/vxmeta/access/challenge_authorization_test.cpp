@@ -5,10 +5,12 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <thread>
 #include <vector>
 
-#include "access_fixture.h"
+#include "support/access_fixture.h"
+#include "support/fails_with.h"
 
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/access/server_settings.h"
@@ -17,6 +19,7 @@
 #include "vxmeta/crypto/digests.h"
 #include "vxmeta/crypto/rsa_encryption.h"
 #include "vxmeta/crypto/signatures.h"
+#include "vxmeta/crypto/simple_aes.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/text.h"
 #include "vxmeta/records/device.h"
@@ -115,7 +118,7 @@ TEST_F(ChallengeAuthorization, TheServersRoundCountIsDerivedWithoutTheMasterLock
     const auto sampleStart = steady_clock::now();
     PBKDF2_HMAC_SHA256("pw", salt, 20000, 32);
     const double perRound = std::chrono::duration<double>(steady_clock::now() - sampleStart).count() / 20000;
-    const auto rounds = static_cast<int32_t>(std::clamp(1.0 / perRound, 100000.0, 50000000.0));
+    const auto rounds = static_cast<int32_t>(std::clamp(1.0 / perRound, 100000.0, double(kMaxPasswordRounds)));
     const auto derivation = std::chrono::duration<double>(perRound * rounds);
 
     globalState.credentials.setPassword("pw");
@@ -157,6 +160,29 @@ TEST_F(ChallengeAuthorization, TheServersRoundCountIsDerivedWithoutTheMasterLock
     const Json::Value answer = bodyJson(request(1));
     EXPECT_EQ(RSAdecryptOther(answer["loginToken"].asString(), serviceKeys().privateKey, 4),
               globalState.credentials.getLoginToken(std::string()));
+}
+
+TEST_F(ChallengeAuthorization, RoundCountsAboveTheBoundAreRefusedBeforeAnyDerivation) {
+    // Without the bound the largest count holds this thread for hours; refused, nothing is answered
+    // and the server keeps no token.
+    globalState.credentials.setPassword("pw");
+    globalState.credentials.setSavedPrivateKey(userKeys().privateKey);
+    for (const int32_t rounds : {kMaxPasswordRounds + 1, std::numeric_limits<int32_t>::max()}) {
+        SCOPED_TRACE(rounds);
+        FakeTransport::exchanges().clear();
+        getMyClusterServers()->getServerForUrl(kServer)->setAccessToken("V2 old");
+        Json::Value reply;
+        reply["challenge"] = "the challenge";
+        reply["loginSalt"] = "c2FsdA==";
+        reply["loginRounds"] = rounds;
+        serve(jsonString(reply));
+        VCSR executor;
+        EXPECT_TRUE(failsWith([&] { executor.getAccessToken(42, ""); }, VXMECAT_INTERNAL,
+                              "Cannot get credential key - login rounds must be <= 5000000"));
+        EXPECT_EQ(challengeRequests().size(), 1u) << "only the challenge was asked for";
+        EXPECT_EQ(serverToken(), "");
+        EXPECT_NE(globalState.credentials.getLoginRounds(), rounds);
+    }
 }
 
 TEST_F(ChallengeAuthorization, KeyPairAccountSignsWithTheLoggedInKeyAndSendsNoToken) {

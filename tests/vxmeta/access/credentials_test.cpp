@@ -4,11 +4,13 @@
 #include <array>
 #include <cstdio>
 #include <functional>
+#include <limits>
 
-#include "access_fixture.h"
+#include "support/access_fixture.h"
 
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/crypto/rsa_encryption.h"
+#include "vxmeta/crypto/simple_aes.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/text.h"
@@ -101,6 +103,12 @@ TEST_F(CredentialsTest, KeyAndHashFailInTheirOrder) {
          "Credentials cannot compute token hash - loginURN is not set"},
         {"", "salt", 10, "urn:u", "Cannot get credential key - password not set",
          "Cannot get credential key - password not set"},
+        // A count no derivation of this library or the service uses: refused before any work.
+        {"pw", "salt", kMaxPasswordRounds + 1, "urn:u", "Cannot get credential key - login rounds must be <= 5000000",
+         "Cannot get credential key - login rounds must be <= 5000000"},
+        {"pw", "salt", std::numeric_limits<int32_t>::max(), "urn:u",
+         "Cannot get credential key - login rounds must be <= 5000000",
+         "Cannot get credential key - login rounds must be <= 5000000"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keyFailure);

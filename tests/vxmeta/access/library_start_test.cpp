@@ -1,6 +1,6 @@
 // Library start and reset: init works once; what mdClearAll keeps with and without the server; the
 // server settings and the persisted state record that mirrors them.
-#include "access_fixture.h"
+#include "support/access_fixture.h"
 
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/api/raw_vorlane.h"

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "access_fixture.h"
+#include "support/access_fixture.h"
 
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/accounts/mfa_policy.h"

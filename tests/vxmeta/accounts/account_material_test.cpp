@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/accounts/account_info_generator.h"
 #include "vxmeta/accounts/action.h"
 #include "vxmeta/access/server_settings.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -19,7 +19,7 @@
 #include "vxmeta/records/asset_request.h"
 #include "vxmeta/records/asset_right.h"
 #include "vxmeta/records/pid.h"
-#include "vxmeta/records/signing_fixture.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;

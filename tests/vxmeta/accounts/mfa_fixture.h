@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <json/value.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/access/accounts_seam.h"
 #include "vxmeta/accounts/mfa_policy.h"
 #include "vxmeta/accounts/mfa_verification_callback.h"

@@ -1,4 +1,4 @@
-#include "fake_transport.h"
+#include "support/fake_transport.h"
 #include "support/fixed_random_source.h"
 
 #include "vxmeta/comm/cluster_evaluator.h"

@@ -1,4 +1,4 @@
-#include "fake_transport.h"
+#include "support/fake_transport.h"
 
 #include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/comm/cluster_servers.h"

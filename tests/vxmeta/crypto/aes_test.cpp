@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "fails_with.h"
+#include "support/fails_with.h"
 #include "interop_vectors.h"
 #include "vxmeta/crypto/mem_ps.h"
 #include "vxmeta/crypto/openssl_owners.h"

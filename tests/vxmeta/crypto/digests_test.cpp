@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fails_with.h"
+#include "support/fails_with.h"
 #include "interop_vectors.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fails_with.h"
+#include "support/fails_with.h"
 #include "vxmeta/foundation/constants.h"
 
 using namespace VxMeta;

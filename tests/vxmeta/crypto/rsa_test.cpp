@@ -5,7 +5,7 @@
 
 #include <openssl/rsa.h>
 
-#include "fails_with.h"
+#include "support/fails_with.h"
 #include "interop_vectors.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/foundation/base64.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "fails_with.h"
+#include "support/fails_with.h"
 #include "interop_vectors.h"
 #include "vxmeta/foundation/base64.h"
 #include "vxmeta/foundation/constants.h"

@@ -51,7 +51,9 @@ TEST(Wycheproof, Hmac) {
     const std::pair<const char*, int> files[] = {{"hmac_sha1_test.json", 160}, {"hmac_sha224_test.json", 224},
                                                  {"hmac_sha256_test.json", 256}, {"hmac_sha384_test.json", 384},
                                                  {"hmac_sha512_test.json", 512}};
-    for (const auto& [file, size] : files) {
+    for (const auto& entry : files) {
+        const char* const file = entry.first;
+        const int size = entry.second;
         VX_OPEN_WYCHEPROOF(file, document);
         int valid = 0, invalid = 0;
         forEachWycheproofTest(document, [&](const Json::Value& group, const Json::Value& t) {

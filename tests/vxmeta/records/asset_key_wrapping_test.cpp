@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "record_test_support.h"
+#include "support/record_test_support.h"
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/crypto/key_wrapping.h"

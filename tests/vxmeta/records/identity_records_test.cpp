@@ -6,10 +6,12 @@
 #include <memory>
 #include <string>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
-#include "record_test_support.h"
-#include "signing_fixture.h"
+#include "support/record_test_support.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -39,7 +41,8 @@ std::string runPython(const std::string& arguments, int& status) {
 }
 
 bool pythonVerifies(const std::string& serverForm) {
-    const std::string path = ::testing::TempDir() + "identity_record.json";
+    // One file per process: other test programs, and other checkouts, run beside this one.
+    const std::string path = ::testing::TempDir() + "identity_record-" + std::to_string(getpid()) + ".json";
     std::ofstream(path, std::ios::binary) << serverForm;
     int status = -1;
     const std::string verdict = runPython("verify " + path, status);

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "record_test_support.h"
-#include "signing_fixture.h"
+#include "support/record_test_support.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/records/app.h"
 #include "vxmeta/records/app_data.h"

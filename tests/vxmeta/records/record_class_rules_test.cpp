@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "record_test_support.h"
-#include "signing_fixture.h"
+#include "support/record_test_support.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/lock_scope.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "record_test_support.h"
+#include "support/record_test_support.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/log.h"

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
-#include "record_test_support.h"
+#include "support/fake_transport.h"
+#include "support/record_test_support.h"
 #include "vxmeta/comm/cluster_exception.h"
 #include "vxmeta/comm/comm_io.h"
 #include "vxmeta/foundation/constants.h"

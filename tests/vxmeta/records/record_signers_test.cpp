@@ -11,9 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
-#include "record_test_support.h"
-#include "signing_fixture.h"
+#include "support/fake_transport.h"
+#include "support/record_test_support.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -66,7 +66,7 @@ const TestKeys& otherKeys() {
 
 const char* const otherUrn = "urn:vx:user/other";
 
-// The logged-in user of signing_fixture.h, the service key of serviceKeys(), and a transport that
+// The logged-in user of support/signing_fixture.h, the service key of serviceKeys(), and a transport that
 // answers every request 404 until a test says otherwise.
 class Signers : public VxMeta::testing::PipelineTest {
 protected:

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "record_test_support.h"
-#include "signing_fixture.h"
+#include "support/record_test_support.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/records/device.h"
 #include "vxmeta/records/user.h"

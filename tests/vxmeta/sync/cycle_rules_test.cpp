@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../access/access_fixture.h"
+#include "support/access_fixture.h"
 #include "sync_fixture.h"
 #include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/foundation/constants.h"

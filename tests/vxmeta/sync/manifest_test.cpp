@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
-#include "vxmeta/crypto/fails_with.h"
+#include "support/fails_with.h"
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/records/asset.h"
 #include "vxmeta/records/dataset_lists.h"
-#include "vxmeta/records/record_test_support.h"
+#include "support/record_test_support.h"
 #include "vxmeta/sync/manifest_texts.h"
 #include "vxmeta/sync/meta_state.h"
 
@@ -207,9 +207,10 @@ TEST_F(ManifestTest, UnreadableDocumentsAreRefusedAndClearTheDataset) {
     };
     for (const std::string& why : vectors()["bad_entry_documents"].getMemberNames())
         cases.emplace_back(why, vectors()["bad_entry_documents"][why].asString());
-    for (const auto& [why, document] : cases) {
+    for (const auto& [why, text] : cases) {
         SetUp();
         Manifest manifest;
+        const std::string& document = text; // a lambda may not capture a structured binding
         EXPECT_TRUE(failsWith([&] { manifest.fromJson(document); }, VXMECAT_INVALID_METADATA,
                               "Invalid metadata manifest"))
             << why;

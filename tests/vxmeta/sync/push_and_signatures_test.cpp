@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../access/access_fixture.h"
+#include "support/access_fixture.h"
 #include "sync_fixture.h"
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/records/app.h"

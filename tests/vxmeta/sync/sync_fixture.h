@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 #include <json/value.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/foundation/globals.h"
 #include "vxmeta/foundation/json.h"

@@ -1,14 +1,10 @@
-# The synchronization tests answer requests through the in-process transport of the request pipeline's
-# tests.
-target_sources(test_sync PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../comm/fake_transport.cpp)
-
 # The synchronization cycle against the test key service over HTTPS: a program of its own, over the
 # framework's transport, with the service fixture.
 find_package(CURL REQUIRED)
 file(GLOB sync_service_tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/service/*.cpp")
-add_executable(test_sync_service ${sync_service_tests} ${CMAKE_CURRENT_LIST_DIR}/../comm/service/key_service.cpp)
+add_executable(test_sync_service ${sync_service_tests})
 target_include_directories(test_sync_service PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
-target_link_libraries(test_sync_service PRIVATE Vorlane CURL::libcurl GTest::gtest GTest::gtest_main)
+target_link_libraries(test_sync_service PRIVATE vx_test_support Vorlane CURL::libcurl GTest::gtest GTest::gtest_main)
 # Python checks what the client wrapped.
 target_compile_definitions(test_sync_service PRIVATE
   VX_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

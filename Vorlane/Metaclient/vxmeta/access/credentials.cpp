@@ -175,6 +175,11 @@ std::string Credentials::getKey() {
 }
 
 std::string Credentials::deriveKey(const std::string& password, const std::string& salt, int32_t rounds) {
+    // The round count comes from the service (a challenge, the login parameters) or the user record:
+    // one bound with the password texts keeps a hostile or damaged count from holding a thread for hours.
+    if (rounds > kMaxPasswordRounds)
+        throw VxMetaException(VXMECAT_INTERNAL, "Cannot get credential key - login rounds must be <= " +
+                                                    std::to_string(kMaxPasswordRounds));
     return PBKDF2_HMAC_SHA256(password, salt, rounds, 32);
 }
 

@@ -55,7 +55,7 @@ public:
     // PBKDF2-HMAC-SHA256 of the password over the salt text, 32 raw bytes; cached.
     std::string getKey();
     // The same derivation from given values; takes no lock, so a round count chosen by a server can
-    // run without stalling the other threads.
+    // run without stalling the other threads. Both refuse counts above kMaxPasswordRounds (INTERNAL).
     static std::string deriveKey(const std::string& password, const std::string& salt, int32_t rounds);
     // Whether the key derived from the held password, this salt and these rounds is held.
     bool holdsKeyFor(const std::string& salt, int32_t rounds) const;

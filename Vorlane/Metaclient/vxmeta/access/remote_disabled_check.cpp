@@ -1,5 +1,7 @@
 // Whether the account has been disabled on its home server: asked at most once per 900 s, and only
 // after 900 s without contact with the service.
+#include <string_view>
+
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/comm/high_availability.h"
 #include "vxmeta/comm/url.h"
@@ -42,7 +44,8 @@ bool signedDisabledRecord(const Json::Value& reply, const std::string& urn) {
     if (!mayParse(recordText, record) || !record.isObject()) return false;
     std::string recordUrn;
     if (!textMember(record, "urn", recordUrn) || recordUrn != urn) return false;
-    const Json::Value* enabled = record.find("enabled", "enabled" + 7);
+    static constexpr std::string_view enabledKey = "enabled";
+    const Json::Value* enabled = record.find(enabledKey.data(), enabledKey.data() + enabledKey.size());
     return enabled && enabled->isBool() && !enabled->asBool();
 }
 

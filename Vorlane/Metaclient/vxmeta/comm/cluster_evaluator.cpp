@@ -19,7 +19,12 @@ namespace VxMeta {
 
 ClusterEvaluatorPtr myClusterEvaluator;
 
-using Guard = std::lock_guard<std::recursive_mutex>;
+namespace {
+// The evaluator's own lock, in its place in the lock order.
+struct Guard : OrderedLock {
+    explicit Guard(std::recursive_mutex& mutex) : OrderedLock(mutex, LockRank::evaluator) {}
+};
+} // namespace
 
 namespace {
 

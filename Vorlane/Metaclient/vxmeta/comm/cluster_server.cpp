@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "vxmeta/foundation/clock.h"
+#include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
 #include "vxmeta/foundation/random_source.h"
 
@@ -25,28 +26,28 @@ ClusterServer::ClusterServer(const TarvexProtocol::UrlPtr& address)
 ClusterServer::ClusterServer(TarvexProtocol::ClusterInfo::ServerPtr entry) : member(std::move(entry)) { setIsUp(); }
 
 void ClusterServer::setAccessToken(const std::string& token) {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::server);
     accessToken = token;
 }
 
 std::string ClusterServer::getAccessToken() const {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::server);
     return accessToken;
 }
 
 bool ClusterServer::isUp() const {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::server);
     return downUntil == kNeverDown || nowMillis() - downUntil > 0;
 }
 
 void ClusterServer::setIsUp() {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::server);
     errorCount = 0;
     downUntil = kNeverDown;
 }
 
 void ClusterServer::setIsDown(int32_t n, uint32_t base) {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::server);
     // A missing or zero polling interval must not take a server down for good: 60 s, as the timer does.
     if (base < 1) base = kDefaultBackOffSeconds;
     int32_t steps = std::clamp(n, 0, 30);
@@ -63,7 +64,7 @@ void ClusterServer::setIsDown(int32_t n, uint32_t base) {
 void ClusterServer::setIsDown(uint32_t base) { setIsDown(errorCount.load(), base); }
 
 int64_t ClusterServer::getDownUntil() const {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::server);
     return downUntil;
 }
 

@@ -10,7 +10,7 @@ ClusterServersPtr myClusterServers;
 
 ClusterServerPtr ClusterServers::getServerForUrl(const TarvexProtocol::UrlPtr& url) {
     TarvexProtocol::UrlPtr key = TarvexProtocol::Url::newInstance(url->baseUrl, std::string());
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::registry);
     auto found = serversByUrl.find(key);
     if (found != serversByUrl.end()) return found->second;
     auto server = std::make_shared<ClusterServer>(key);
@@ -23,7 +23,7 @@ std::shared_ptr<PerformOpServer> ClusterServers::getPerformOpServerForUrl(const 
 }
 
 void ClusterServers::addOrUpdateServer(const ClusterServerPtr& server) {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::registry);
     auto found = serversByUrl.find(server->url());
     if (found != serversByUrl.end()) {
         if (found->second != server) server->setAccessToken(found->second->getAccessToken());
@@ -34,7 +34,7 @@ void ClusterServers::addOrUpdateServer(const ClusterServerPtr& server) {
 }
 
 void ClusterServers::clearAccessTokens() {
-    std::lock_guard<std::recursive_mutex> guard(lock);
+    OrderedLock guard(lock, LockRank::registry);
     for (auto& entry : serversByUrl) entry.second->setAccessToken(std::string());
 }
 

@@ -31,10 +31,10 @@ class ManagedAccountsOnTheService : public VxMeta::testing::AccountServiceTest {
 protected:
     void SetUp() override {
         AccountServiceTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return; // no service: skipped, or failed in CI
         // The first service serves the test domain with its own key (a domain it serves without
         // naming a server is served with the built-in key, whose private half no test service has).
-        if (!service.servers.empty())
-            nameServer("", "example.test", service.servers.at(0), service.servicePublicKey);
+        nameServer("", "example.test", service.servers.at(0), service.servicePublicKey);
     }
     Json::Value managedState() const { return service.call("GET", "/managed"); }
     void osUser(const std::string& email, int teamId = 0) const {

@@ -27,7 +27,7 @@
 #include "vxmeta/accounts/mfa_verification_callback.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/last_check_domain.h"
-#include "vxmeta/comm/service/key_service.h"
+#include "support/key_service.h"
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/globals.h"
@@ -94,7 +94,7 @@ class MfaOnTheService : public VxMeta::testing::ServiceTest {
 protected:
     void SetUp() override {
         ServiceTest::SetUp();
-        if (service.servers.empty()) return;
+        if (IsSkipped() || HasFatalFailure()) return; // no service: skipped, or failed in CI
         host = &theHost;
         service.call("POST", "/cluster", "{\"members\":[{\"server\":0}]}");
         setMds(service.servers.at(0), service.servicePublicKey);

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/key_service.h"
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/access/server_settings.h"

@@ -1,7 +1,7 @@
 // The transport keeps connections and TLS sessions between exchanges, as the test key service sees
 // them: its log numbers the connection each request came on and tells whether its TLS handshake
 // resumed an earlier session.
-#include "key_service.h"
+#include "support/key_service.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "key_service.h"
+#include "support/key_service.h"
 
 #include <chrono>
 #include <thread>

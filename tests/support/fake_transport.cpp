@@ -1,8 +1,7 @@
-#include "fake_transport.h"
+#include "support/fake_transport.h"
 
 #include <mutex>
 
-#include "vxmeta/crypto/library_started.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/mfa_header.h"
 #include "vxmeta/comm/mfa_retry_model.h"

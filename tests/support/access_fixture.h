@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 #include <json/value.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/crypto/library_started.h"
 #include "vxmeta/crypto/rsa_keys.h"

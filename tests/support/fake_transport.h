@@ -1,5 +1,6 @@
-// An in-process stand-in for the host's transport, for the unit tests of the request pipeline: it
-// records every exchange and answers through a handler the test sets.
+// An in-process stand-in for the host's transport, for the unit tests that send requests (the
+// pipeline, the records, the access checks): it records every exchange and answers through a handler
+// the test sets.
 #pragma once
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "zentile_test_support.h"
+#include "support/zentile_test_support.h"
 
 #include <cstdlib>
 #include <fstream>
