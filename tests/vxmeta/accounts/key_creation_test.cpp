@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "support/failure_of.h"
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/accounts/asset_creation.h"
 #include "vxmeta/accounts/asset_features.h"
 #include "vxmeta/accounts/personal_key.h"
@@ -23,7 +23,7 @@
 #include "vxmeta/records/asset_key.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
-#include "vxmeta/records/signing_fixture.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/records/user.h"
 #include "vxmeta/sync/meta_state.h"
 

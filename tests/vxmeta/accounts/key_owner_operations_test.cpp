@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/failure_of.h"
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/accounts/access_changes.h"
 #include "vxmeta/accounts/access_requests.h"
 #include "vxmeta/accounts/asset_participants.h"
@@ -24,7 +24,7 @@
 #include "vxmeta/records/asset_right.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
-#include "vxmeta/records/signing_fixture.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/records/user.h"
 #include "vxmeta/records/xpid.h"
 #include "vxmeta/sync/meta_state.h"

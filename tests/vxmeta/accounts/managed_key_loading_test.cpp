@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "support/failure_of.h"
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/accounts/asset_encryption_info.h"
 #include "vxmeta/accounts/key_material.h"
 #include "vxmeta/accounts/single_asset_manager.h"
@@ -24,7 +24,7 @@
 #include "vxmeta/records/contingency_master_key.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
-#include "vxmeta/records/signing_fixture.h"
+#include "support/signing_fixture.h"
 #include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../comm/fake_transport.h"
+#include "support/fake_transport.h"
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/accounts/key_files.h"
 #include "vxmeta/accounts/team_membership.h"

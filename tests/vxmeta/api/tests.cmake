@@ -2,9 +2,9 @@
 # transport, with the service fixture.
 find_package(CURL REQUIRED)
 file(GLOB api_service_tests CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/service/*.cpp")
-add_executable(test_api_service ${api_service_tests} ${CMAKE_CURRENT_LIST_DIR}/../comm/service/key_service.cpp)
+add_executable(test_api_service ${api_service_tests})
 target_include_directories(test_api_service PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
-target_link_libraries(test_api_service PRIVATE Vorlane CURL::libcurl GTest::gtest GTest::gtest_main)
+target_link_libraries(test_api_service PRIVATE vx_test_support Vorlane CURL::libcurl GTest::gtest GTest::gtest_main)
 vx_warnings(test_api_service)
 gtest_discover_tests(test_api_service
   PROPERTIES LABELS api ${VX_KEYSERVICE_TEST_PROPERTIES} TIMEOUT 180

@@ -23,7 +23,7 @@
 #include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/api/raw_vorlane.h"
 #include "vxmeta/comm/last_check_domain.h"
-#include "vxmeta/comm/service/key_service.h"
+#include "support/key_service.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/globals.h"
