@@ -164,9 +164,10 @@ TEST_F(TeamMembership, AFullMemberMayOnlyDeclineOtherTeams) {
     const auto fullA = join("urn:team/A", "allow", "allow", 13);
     const auto invitationB = join("urn:team/B", "", "allow", 14);
     hold({fullA, invitationB});
-    for (const auto& [team, status] : std::vector<std::pair<std::string, std::string>>{
+    for (const auto& change : std::vector<std::pair<std::string, std::string>>{
              {"urn:team/A", "deny"}, {"urn:team/B", "allow"}, {"urn:team/C", "allow"}}) {
-        const VxMetaException failure = failureOf([&] { setCA(team, status); });
+        const std::string& team = change.first;
+        const VxMetaException failure = failureOf([&] { setCA(change.first, change.second); });
         EXPECT_EQ(failure.category, VXMECAT_CLIENT) << team;
         EXPECT_EQ(failure.message, "Your team status must be modified by your team administrator.");
     }

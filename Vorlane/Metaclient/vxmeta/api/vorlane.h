@@ -10,7 +10,7 @@ namespace VxMeta {
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class Vorlane : public RawVorlane {
+class Vorlane final : public RawVorlane {
 public:
     Vorlane() = default;
 
