@@ -147,7 +147,8 @@ RecordListPtr<XPID> RawVorlane::lookupUsers(std::vector<std::string> emails) {
     auto kept = std::make_shared<RecordList<XPID>>();
     std::unordered_set<int64_t> seen;
     const auto search = [&](const std::string& batch) {
-        for (const std::shared_ptr<XPID>& identity : *XPID::query("emails", batch))
+        const RecordListPtr<XPID> answered = XPID::query("emails", batch);
+        for (const std::shared_ptr<XPID>& identity : *answered)
             if (identity && seen.insert(identity->id).second) kept->push_back(identity);
     };
     std::string batch;
