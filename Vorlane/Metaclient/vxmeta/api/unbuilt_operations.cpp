@@ -1,4 +1,4 @@
-// Operations of the API object whose areas (managed keys, archive passwords, notifications,
+// Operations of the API object whose areas (managed keys, notifications,
 // application data, directory look-ups, team and policy) are not built yet.
 // Each keeps its final name and signature: queries answer empty, operations that would change
 // something fail with VXMECAT_INTERNAL "Operation not available in this build".
@@ -22,26 +22,6 @@ RecordListPtr<T> emptyList() {
 }
 
 } // namespace
-
-std::string RawVorlane::getArchiveDecryptionPassword(const std::string&, bool) { notAvailable(); }
-
-RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(const std::string&) { notAvailable(); }
-
-RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(const std::string&, const std::string&) {
-    notAvailable();
-}
-
-RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(SingleAssetManager&) { notAvailable(); }
-
-RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(std::shared_ptr<AssetKey>) { notAvailable(); }
-
-RawVorlane::EncryptionInfo RawVorlane::getArchiveEncryptionPassword(std::shared_ptr<AssetKey>, const std::string&) {
-    notAvailable();
-}
-
-bool RawVorlane::isContingencyGroupActive() { return false; }
-
-bool RawVorlane::canCreateKey(const std::string&) { return false; }
 
 RecordListPtr<Notification> RawVorlane::getNotifications() { return emptyList<Notification>(); }
 
