@@ -16,6 +16,7 @@
 #include "support/failure_of.h"
 #include "support/fake_transport.h"
 #include "support/record_test_support.h"
+#include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/api/raw_vorlane.h"
 #include "vxmeta/crypto/key_wrapping.h"
 #include "vxmeta/foundation/base64.h"
@@ -118,14 +119,18 @@ protected:
             myTeamDatas->push_back(datum);
         }
     }
-    // The independent reader's verdict on each case, one line each.
+    // The independent reader's verdict on each case, one line each, "ok" when it finds nothing wrong.
     static std::vector<std::string> pythonVerdicts(const Json::Value& cases) {
-        const std::string file = ::testing::TempDir() + "archive_passwords_cases.json";
+        // One file per test: CTest runs the tests of this program side by side.
+        const std::string file = ::testing::TempDir() + "archive_passwords_" +
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".json";
         std::ofstream(file, std::ios::binary) << jsonString(cases);
         int status = 0;
         const std::string out = VxMetaTest::runVectorScript("archive_metadata.py", "check " + file, status);
         EXPECT_EQ(status, 0) << out;
-        return splitParts(out.empty() ? out : out.substr(0, out.size() - 1), "\n");
+        const std::vector<std::string> lines = splitParts(out.empty() ? out : out.substr(0, out.size() - 1), "\n");
+        EXPECT_EQ(lines.size(), cases.size()) << out;
+        return lines;
     }
 
     RawVorlane api;
@@ -176,7 +181,6 @@ TEST_F(ArchivePasswords, CallerPasswordsComeBackWhole) {
     EXPECT_EQ(api.getArchiveDecryptionPassword(cut.json, true), "ab");
 
     for (const std::string& line : pythonVerdicts(cases)) EXPECT_EQ(line, "ok");
-    ASSERT_EQ(pythonVerdicts(cases).size(), cases.size());
 }
 
 TEST_F(ArchivePasswords, WithoutAPasswordASessionKeyIsMadeAndBothFormsAreByteExact) {
@@ -209,8 +213,27 @@ TEST_F(ArchivePasswords, WithoutAPasswordASessionKeyIsMadeAndBothFormsAreByteExa
               "{\"assets\":[{\"file-key-3:2\":\"X\"}],\"owner\":\"urn:vx:user/o\"}\n");
     for (const std::string& line : pythonVerdicts(cases)) EXPECT_EQ(line, "ok");
 
-    // The manager form takes the manager's current key the same way.
-    EXPECT_EQ(api.getArchiveEncryptionPassword(std::shared_ptr<AssetKey>()).json, "");
+    // No key version: nothing.
+    const RawVorlane::EncryptionInfo none = api.getArchiveEncryptionPassword(std::shared_ptr<AssetKey>(), "pw");
+    EXPECT_EQ(none.password, "");
+    EXPECT_EQ(none.json, "");
+}
+
+TEST_F(ArchivePasswords, TheKeyUrnAndManagerFormsUseTheHighestUsableRevision) {
+    const std::string key = base64_encode(std::string(24, '\x09'));
+    hold("file-key-7", 1, key);
+    hold("file-key-7", 3, key);
+    hold("file-key-7", 2, key);
+    SingleAssetManager manager;
+    manager.partialFetch("file-key-7", false, false);
+    for (const RawVorlane::EncryptionInfo& info :
+         {api.getArchiveEncryptionPassword(manager), api.getArchiveEncryptionPassword("file-key-7"),
+          api.getArchiveEncryptionPassword("file-key-7", "pw")}) {
+        SCOPED_TRACE(info.json);
+        EXPECT_TRUE(VxMetaTest::json(info.json)["assets"][0].isMember("file-key-7:3"));
+        EXPECT_EQ(api.getArchiveDecryptionPassword(info.json, true), info.password.substr(0, info.password.find('\0')));
+    }
+    EXPECT_TRUE(VxMeta::testing::FakeTransport::exchanges().empty()) << "the key was held";
 }
 
 TEST_F(ArchivePasswords, TheContingencyFormIsReadByTheIndependentImplementation) {
