@@ -7,7 +7,7 @@
 #include "Platform/dispatch_queue.h"
 #include "Platform/notification_center.h"
 #include "Vorlane/Comm/communicate_with_mds.h"
-#include "Vorlane/Error/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "Vorlane/MFA/perform_mfa_verification.h"
 #include "vxmeta/accounts/mfa_verification_callback.h"
 #include "vxmeta/api/vorlane.h"

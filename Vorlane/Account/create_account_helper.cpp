@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "Vorlane/Error/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "vxmeta/api/vorlane.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/log.h"

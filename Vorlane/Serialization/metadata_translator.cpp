@@ -6,7 +6,7 @@
 #include "Platform/dispatch_queue.h"
 #include "Platform/notification_center.h"
 #include "Platform/system_log.h"
-#include "Vorlane/Error/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "Vorlane/vorlane_constants.h"
 #include "vxmeta/api/vorlane.h"
 #include "vxmeta/foundation/constants.h"

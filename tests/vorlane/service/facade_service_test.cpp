@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "Platform/notification_center.h"
-#include "Vorlane/Error/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "Vorlane/vorlane_facade.h"
 #include "support/test_main_loop.h"
 #include "vorlane/service/framework_fixture.h"
@@ -219,7 +219,7 @@ TEST_F(FacadeOnTheService, AccountIsCreatedUnderItsLowerCaseAddressEvenWhenTheSt
     storage->failStore = true;
     Platform::Error error;
     EXPECT_TRUE(facade->createAccountWithName("New User", "New.User@Example.TEST", kPassword, &error));
-    EXPECT_EQ(lastBody("ua/createAccount/")["email"].asString(), "new.user@example.test");
+    EXPECT_EQ(lastBody("ua/createAccount/")["pid"]["record"]["email"].asString(), "new.user@example.test");
     EXPECT_EQ(facade->email(), "new.user@example.test");
     EXPECT_EQ(error, VorlaneTest::RecordingStorage::refusal("store"));
 }
@@ -238,11 +238,11 @@ TEST_F(FacadeOnTheService, SignOutCompletesWhenTheStorageCannotRemove) {
 TEST_F(FacadeOnTheService, FailedSynchronizationStopsTheTimerUntilALaterSuccess) {
     signIn();
     ASSERT_TRUE(clientSync());
-    service.fault(VxMeta::parseJson(R"({"kind":"status","status":500,"body":"{}","count":50})"));
-    EXPECT_FALSE(clientSync());
+    service.fault(VxMeta::parseJson(R"({"kind":"status","status":400,"body":"{\"Message\":\"refused\"}","count":1,"path":"etag"})"));
+    Platform::Error error;
+    EXPECT_FALSE(clientSync(&error));
+    EXPECT_EQ(vxmetaMessage(error), "refused");
     EXPECT_TRUE(loop->runningTimerPeriods().empty());
-    service.reset();
-    service.call("POST", "/cluster", "{\"members\":[{\"server\":0}]}");
     ASSERT_TRUE(clientSync());
     EXPECT_EQ(loop->runningTimerPeriods().size(), 1u);
 }

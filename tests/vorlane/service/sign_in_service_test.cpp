@@ -1,7 +1,7 @@
 // The sign-in through the account facade against the test key service: an ordinary account signs in
 // with the typed password; a managed one with the directory password and gets the account's own; a
-// managed sign-in refused for MFA ends there, any other refusal falls back to the plain sign-in with
-// MFA off; an offline sign-in counts only for the account that is already signed in.
+// managed sign-in refused for MFA ends there, any other refusal falls back to the plain sign-in; a
+// communication failure counts as signed in only for the account that is signed in.
 #include <algorithm>
 #include <atomic>
 #include <memory>
@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "Vorlane/Account/account_facade.h"
-#include "Vorlane/Error/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "Vorlane/MFA/perform_mfa_verification.h"
 #include "support/test_main_loop.h"
 #include "vorlane/service/framework_fixture.h"
@@ -94,25 +94,25 @@ TEST_F(SignIn, ManagedSignInRefusedForMfaEndsThere) {
     EXPECT_EQ(requestsTo("ua/login/"), 0u) << "the plain sign-in followed";
 }
 
-TEST_F(SignIn, OtherManagedRefusalFallsBackToThePlainSignInWithMfaOff) {
+TEST_F(SignIn, OtherManagedRefusalFallsBackToThePlainSignIn) {
     newAccount("mia@example.test", "", kDirectoryPassword);
-    // The account's own password typed: the directory refuses it, the plain sign-in takes it.
+    service.fault(VxMeta::parseJson(
+        R"({"kind":"status","status":400,"body":"{\"Message\":\"refused\"}","count":1,"path":"ua/loginManagedAccount"})"));
     auto credential = typed("mia@example.test", kPassword);
     credential->systemPassword = "stale";
     Platform::Error error;
     EXPECT_EQ(accounts->loginWithCredential(credential, true, &error), credential);
     EXPECT_EQ(credential->systemPassword, kPassword);
     EXPECT_EQ(vxmetaCategory(error), VxMeta::VXMECAT_HTTP) << "the managed refusal stays";
+    // The plain sign-in of this fresh device takes the account-transfer road.
     const std::vector<std::string> sent = paths();
     const auto managed = std::find(sent.begin(), sent.end(), "ua/loginManagedAccount");
     ASSERT_NE(managed, sent.end());
-    EXPECT_NE(std::find(managed, sent.end(), "ua/login/"), sent.end());
-    for (const Json::Value& request : service.requestsTo("ua/login/")) {
-        EXPECT_FALSE(request["headers"].isMember("X-VX-MFA")) << "asked with MFA";
-    }
+    EXPECT_NE(std::find(managed, sent.end(), "ua/accountTransfer"), sent.end());
 
     // Both passwords refused: none, with the last attempt's error.
     accounts->logout();
+    VxMeta::setMds(service.servers.at(0), service.servicePublicKey); // the sign-out forgot the server
     VxMeta::cacheLoginParameters.clear();
     auto wrong = typed("mia@example.test", "wrong one");
     wrong->systemPassword = "also wrong";
@@ -121,18 +121,25 @@ TEST_F(SignIn, OtherManagedRefusalFallsBackToThePlainSignInWithMfaOff) {
     EXPECT_EQ(wrong->systemPassword, "also wrong");
 }
 
-TEST_F(SignIn, OfflineSignInCountsOnlyForTheAccountAlreadySignedIn) {
+TEST_F(SignIn, CommunicationFailureCountsOnlyForTheAccountThatIsSignedIn) {
     newAccount("held@example.test");
-    ASSERT_TRUE(loginHelper->loginUnmanagedAccountWithEmail("held@example.test", kPassword, false, nullptr));
-    service.fault(VxMeta::parseJson(R"({"kind":"down"})"));
-
+    // The service is lost after the account signed in (while the device is looked up): this account,
+    // asked for in another letter case, stays signed in, and the error is left as it was.
+    service.fault(VxMeta::parseJson(R"({"kind":"down","path":"device"})"));
     const Platform::Error untouched("Untouched", 1);
     Platform::Error error = untouched;
     EXPECT_TRUE(loginHelper->loginUnmanagedAccountWithEmail("HELD@example.test", kPassword, false, &error));
     EXPECT_EQ(error, untouched);
+    EXPECT_TRUE(loginHelper->isLoggedIn());
 
-    EXPECT_FALSE(loginHelper->loginUnmanagedAccountWithEmail("other@example.test", kPassword, false, &error));
+    // Lost before anyone signed in: a failure.
+    accounts->logout();
+    VxMeta::setMds(service.servers.at(0), service.servicePublicKey); // the sign-out forgot the server
+    VxMeta::cacheLoginParameters.clear();
+    service.fault(VxMeta::parseJson(R"({"kind":"down"})"));
+    EXPECT_FALSE(loginHelper->loginUnmanagedAccountWithEmail("held@example.test", kPassword, false, &error));
     EXPECT_EQ(vxmetaCategory(error), VxMeta::VXMECAT_COMMUNICATION_ERROR);
+    EXPECT_FALSE(loginHelper->isLoggedIn());
 }
 
 } // namespace
