@@ -119,7 +119,10 @@ void VorlaneFacade::setStorage(std::shared_ptr<VLStorage> storage) {
 bool VorlaneFacade::restoreMetadataWithError(Platform::Error* error) {
     std::shared_ptr<VLStorage> keeper = storage();
     if (!keeper) return true;
-    return serializer_->restoreMetadata(keeper->restoreMetadataWithError(error), error);
+    std::optional<std::vector<VLSerial>> metadata = keeper->restoreMetadataWithError(error);
+    // No list is the storage's failure (its error is in `error`), not an empty state.
+    if (!metadata) return false;
+    return serializer_->restoreMetadata(metadata, error);
 }
 
 bool VorlaneFacade::storeMetadataChangesOnly(bool changesOnly, Platform::Error* error) {

@@ -93,7 +93,8 @@ public:
     std::shared_ptr<VLStorage> storage() const;
     // Keeps the new storage and restores from it, ignoring a failure.
     void setStorage(std::shared_ptr<VLStorage> storage);
-    // The storage's list handed to the library as its whole state; none or empty restores nothing.
+    // The storage's list handed to the library as its whole state; an empty list restores nothing. A
+    // storage that gives no list fails with its error, and the library is not touched.
     bool restoreMetadataWithError(Platform::Error* error);
     // The library's pairs handed to the storage (true when no storage is set). When the pairs cannot
     // be made, or the storage fails to keep a changes-only list, the library is told, so the next

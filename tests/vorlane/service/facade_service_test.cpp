@@ -3,7 +3,7 @@
 // its tick synchronizes on the global queue; a changed password stops it and posts its notice; a
 // device the service disabled is signed out; a sign-in whose store fails reports failure and hands
 // the same changes out again; an account is created under its lower-case address; the sign-out
-// completes when the storage cannot remove.
+// completes when the storage cannot remove; a storage that cannot restore is a failure.
 #include <algorithm>
 #include <chrono>
 #include <mutex>
@@ -233,6 +233,16 @@ TEST_F(FacadeOnTheService, SignOutCompletesWhenTheStorageCannotRemove) {
     loop->runPending();
     EXPECT_EQ(storage->removals, 1);
     expectSignedOut();
+}
+
+TEST_F(FacadeOnTheService, StorageThatCannotRestoreIsAFailureAndLeavesTheDatasetAlone) {
+    signIn();
+    storage->failRestore = true;
+    Platform::Error error;
+    EXPECT_FALSE(facade->restoreMetadataWithError(&error));
+    EXPECT_EQ(error, VorlaneTest::RecordingStorage::refusal("restore"));
+    EXPECT_TRUE(facade->userIsAlreadyLoggedIn());
+    EXPECT_EQ(facade->email(), kEmail);
 }
 
 TEST_F(FacadeOnTheService, FailedSynchronizationStopsTheTimerUntilALaterSuccess) {
