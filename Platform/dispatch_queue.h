@@ -1,7 +1,8 @@
 // Queues of work in place of the platform's dispatch queues: the interface the framework posts work
-// to, the process's main queue (which the host sets at start-up: the application's event loop), and
-// a run-loop queue whose work runs on the thread that drains it (a test main loop, or any thread
-// that plays the main thread).
+// to, the process's main queue (which the host sets at start-up: the application's event loop), the
+// global queue (a pool of threads that runs work side by side), a run-loop queue whose work runs on
+// the thread that drains it (a test main loop, or any thread that plays the main thread), and the
+// thread pool behind the global queue.
 #pragma once
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace Platform {
 
@@ -26,6 +28,12 @@ public:
 // The main queue; null until the host sets one.
 std::shared_ptr<DispatchQueue> mainQueue();
 void setMainQueue(std::shared_ptr<DispatchQueue> queue);
+
+// The default-priority global queue: a thread pool made on first use, unless the host or a test set
+// another queue. Work put there may run side by side with other work of the queue.
+std::shared_ptr<DispatchQueue> globalQueue();
+// Replaces the global queue; null goes back to the process's thread pool.
+void setGlobalQueue(std::shared_ptr<DispatchQueue> queue);
 
 // Work runs on the thread that calls runPending or runFor; that thread is the queue's own from its
 // first such call (or from bindToCurrentThread).
@@ -46,6 +54,29 @@ private:
     std::condition_variable arrived_;
     std::deque<std::function<void()>> work_;
     std::thread::id owner_;
+};
+
+// A fixed number of worker threads that take work in the order it was put. Destroying the pool runs
+// the work already put and then joins its threads.
+class ThreadPoolQueue : public DispatchQueue {
+public:
+    explicit ThreadPoolQueue(unsigned threads);
+    ~ThreadPoolQueue() override;
+    ThreadPoolQueue(const ThreadPoolQueue&) = delete;
+    ThreadPoolQueue& operator=(const ThreadPoolQueue&) = delete;
+
+    void async(std::function<void()> work) override;
+    // The calling thread is one of the pool's.
+    bool isCurrent() const override;
+
+private:
+    void serve();
+
+    mutable std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<std::function<void()>> work_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
 };
 
 } // namespace Platform

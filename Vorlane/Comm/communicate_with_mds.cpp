@@ -8,6 +8,8 @@
 
 #include <curl/curl.h>
 
+#include "Platform/error.h"
+#include "Platform/notification_center.h"
 #include "Vorlane/Comm/kept_connections.h"
 #include "vxmeta/comm/cluster_evaluator.h"
 #include "vxmeta/foundation/text.h"
@@ -204,9 +206,21 @@ void communicateWithMDS(VxMeta::CommIO& io) {
                 exchange.body.clear();
                 long osErrno = 0;
                 curl_easy_getinfo(handle, CURLINFO_OS_ERRNO, &osErrno);
-                if (classifyTransportFailure(result, osErrno) == TransportFailure::Offline) {
+                const std::string text = errorText[0] != '\0' ? std::string(errorText) : std::string(curl_easy_strerror(result));
+                switch (classifyTransportFailure(result, osErrno)) {
+                case TransportFailure::Offline:
                     status = 404;
-                    error = errorText[0] != '\0' ? std::string(errorText) : std::string(curl_easy_strerror(result));
+                    error = text;
+                    break;
+                case TransportFailure::SecureConnection:
+                    Platform::NotificationCenter::defaultCenter().post(
+                        kCallbackSecureConnectionFailed, &exchange,
+                        {{kCallbackSecureConnectionError,
+                          Platform::Error(kTransportErrorDomain, static_cast<long>(result),
+                                          {{Platform::kLocalizedDescriptionKey, text}})}});
+                    break;
+                case TransportFailure::Other:
+                    break;
                 }
             }
         }

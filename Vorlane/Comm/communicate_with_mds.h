@@ -2,7 +2,8 @@
 // transport hook. One HTTPS exchange per call over libcurl, synchronous, bounded by 10-second connect
 // and total time-outs, with the server's certificate always verified. Connections and TLS sessions
 // are kept between exchanges (kept_connections.h) until the CA setting or the library's server list
-// changes; any number of threads may exchange at once.
+// changes; any number of threads may exchange at once. A secure connection that fails (handshake or
+// certificate) is also announced on the default notification centre.
 #pragma once
 
 #include <string>
@@ -33,7 +34,19 @@ enum class TransportFailure {
 // The class of a libcurl result code; `osErrno` is the system error of a failed connect.
 TransportFailure classifyTransportFailure(int curlCode, long osErrno);
 
-inline constexpr long kTransportTimeoutMillis = 10'000;
+// The request and whole-exchange time-out.
+inline constexpr double kDefaultTimeoutInSeconds = 10.0;
+inline constexpr long kTransportTimeoutMillis = static_cast<long>(kDefaultTimeoutInSeconds * 1000);
+// Posted when a secure connection failed; its user info holds the failure (a `Platform::Error` of
+// domain kTransportErrorDomain, the libcurl result as code, libcurl's text as description) under
+// kCallbackSecureConnectionError.
+inline constexpr char kCallbackSecureConnectionFailed[] = "kCallbackSecureConnectionFailed";
+inline constexpr char kCallbackSecureConnectionError[] = "kCallbackSecureConnectionError";
+inline constexpr char kTransportErrorDomain[] = "VorlaneTransportErrorDomain";
+// Header names of the key service's requests.
+inline constexpr char kURLHeaderStringAuthentication[] = "Authorization";
+inline constexpr char kURLHeaderStringPragma[] = "Pragma";
+inline constexpr char kURLHeaderStringContentType[] = "Content-Type";
 inline constexpr char kDeviceOffline[] = "Device is most likely offline";
 
 } // namespace VorlaneBridge

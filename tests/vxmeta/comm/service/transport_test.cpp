@@ -10,6 +10,8 @@
 
 #include <curl/curl.h>
 
+#include "Platform/error.h"
+#include "Platform/notification_center.h"
 #include "Vorlane/Comm/communicate_with_mds.h"
 #include "vxmeta/comm/comm_io.h"
 #include "vxmeta/foundation/json.h"
@@ -117,6 +119,39 @@ TEST_F(Transport, UnreachableAndUntrustedServersGiveNoStatus) {
     CommIO io = record("GET", api(0, "clusterInfo"));
     communicateWithMDS(io);
     EXPECT_EQ(io.status, 0);
+}
+
+TEST_F(Transport, OnlyARefusedSecureConnectionIsAnnounced) {
+    std::vector<Platform::Notification> seen;
+    Platform::ScopedObserver observer(Platform::NotificationCenter::defaultCenter(),
+                                      VorlaneBridge::kCallbackSecureConnectionFailed,
+                                      [&](const Platform::Notification& notice) { seen.push_back(notice); });
+    service.fault(parseJson(R"({"server":2,"kind":"down"})"));
+    struct NoticeCase {
+        std::string url;
+        size_t notices;
+    };
+    const NoticeCase cases[] = {
+        {service.untrusted + "/api/v1.0/clusterInfo", 1}, // certificate of a CA nobody trusts
+        {api(2, "clusterInfo"), 0},                       // refused connection
+        {api(0, "clusterInfo"), 0},                       // a reply
+    };
+    for (const NoticeCase& c : cases) {
+        SCOPED_TRACE(c.url);
+        seen.clear();
+        CommIO io = record("GET", c.url);
+        communicateWithMDS(io);
+        ASSERT_EQ(seen.size(), c.notices);
+        if (c.notices == 0) continue;
+        EXPECT_EQ(io.status, 0);
+        EXPECT_EQ(io.errorMessage, "Device is most likely offline");
+        EXPECT_NE(seen[0].object, nullptr);
+        const auto* error = seen[0].userInfoValue<Platform::Error>(VorlaneBridge::kCallbackSecureConnectionError);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(error->domain, VorlaneBridge::kTransportErrorDomain);
+        EXPECT_EQ(error->code, CURLE_PEER_FAILED_VERIFICATION);
+        EXPECT_FALSE(error->localizedDescription().empty());
+    }
 }
 
 TEST_F(Transport, HeadersThatWouldSplitTheRequestAreNeverSent) {
