@@ -1,7 +1,8 @@
 // The framework's audit-log sender against the test key service: no lines send nothing, auditing off
-// answers false without an error, the framework's limits of 250,000 bytes and 500 events hold, lines of
-// the wrong shape and events over the byte limit are left out with a log line while the rest is sent,
-// and a library failure (the failover running out) reaches the caller as the framework's error.
+// answers false without an error, the framework's limits of 250,000 bytes and 500 events hold (a batch
+// over the byte limit is split), lines of the wrong shape and events over the byte limit are left out
+// with a log line while the rest is sent, and a library failure (the failover running out) reaches the
+// caller as the framework's error.
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,17 +35,6 @@ protected:
         ReportsTest::SetUp();
         if (service.servers.empty()) VX_SKIP_OR_FAIL_IN_CI("the test key service is not running");
     }
-    void auditing(bool enabled) {
-        Json::Value spec;
-        spec["changes"]["auditLogEnabled"] = enabled;
-        spec["changes"]["auditLogTarget"] = 0;
-        spec["changes"]["auditLogArchiveNonEncrypted"] = true;
-        spec["changes"]["auditLogArchiveCopy"] = true;
-        service.call("POST", "/sync/sitedata", jsonString(spec));
-        sync(false);
-        LockScope lock(masterMutex);
-        ASSERT_EQ(myPersists->auditLogEnabled, enabled);
-    }
     static std::string step(const std::string& item) {
         Json::Value line;
         line["category"] = "step";
@@ -59,7 +49,7 @@ protected:
 };
 
 TEST_F(AuditSenderOnTheService, NoLinesSendNothingAndAuditingOffAnswersFalseWithoutAnError) {
-    auditing(false);
+    auditSettings(false, 0, true, true);
     Platform::Error error = untouched();
     EXPECT_TRUE(sender.sendAuditLogs({}, &error)) << "the library, with auditing off, would answer false";
     EXPECT_FALSE(sender.sendAuditLogs({step("a")}, &error));
@@ -73,7 +63,7 @@ TEST_F(AuditSenderOnTheService, NoLinesSendNothingAndAuditingOffAnswersFalseWith
 }
 
 TEST_F(AuditSenderOnTheService, LinesAreSentInChunksOfTheFrameworksLimits) {
-    auditing(true);
+    auditSettings(true, 0, true, true);
     std::vector<std::string> lines;
     for (int i = 0; i < 620; ++i) lines.push_back(step("small-" + std::to_string(i)));
     // About 1 kB each: their chunks close at their byte limit.
@@ -103,8 +93,28 @@ TEST_F(AuditSenderOnTheService, LinesAreSentInChunksOfTheFrameworksLimits) {
     EXPECT_EQ(next, lines.size());
 }
 
+TEST_F(AuditSenderOnTheService, ABatchOverTheByteLimitIsSplitOverChunks) {
+    auditSettings(true, 0, true, true);
+    // About 3 kB each: the first batch of 100 alone is over 250,000 bytes.
+    std::vector<std::string> lines;
+    for (int i = 0; i < 150; ++i) lines.push_back(step("wide-" + std::to_string(i) + "-" + std::string(1400, 'w')));
+    EXPECT_TRUE(sender.sendAuditLogs(lines, nullptr));
+    const std::vector<std::string> texts = receivedTexts("AuditLog");
+    ASSERT_GE(texts.size(), 2u);
+    size_t next = 0;
+    for (const std::string& text : texts) {
+        EXPECT_LE(text.size(), VLAuditLogSender::kMaxChunkBytes);
+        const Json::Value chunk = parseJson(text);
+        for (const Json::Value& entry : chunk["entries"]) {
+            const std::string expected = "wide-" + std::to_string(next++) + "-";
+            EXPECT_EQ(entry["item"].asString().substr(0, expected.size()), expected);
+        }
+    }
+    EXPECT_EQ(next, lines.size());
+}
+
 TEST_F(AuditSenderOnTheService, LinesOfTheWrongShapeAndEventsOverTheLimitAreLeftOutWithALogLine) {
-    auditing(true);
+    auditSettings(true, 0, true, true);
     VxMeta::testing::LogCatcher log;
     Platform::Error error = untouched();
     EXPECT_TRUE(sender.sendAuditLogs({R"({"category":"step","status":[1]})", step("huge-" + std::string(260000, 'x')),
@@ -120,7 +130,7 @@ TEST_F(AuditSenderOnTheService, LinesOfTheWrongShapeAndEventsOverTheLimitAreLeft
 }
 
 TEST_F(AuditSenderOnTheService, FailoverThatRunsOutIsTheFrameworksError) {
-    auditing(true);
+    auditSettings(true, 0, true, true);
     // Every post is sent on to the master, which is this server again: the failover wrapper gives up.
     Json::Value redirect;
     redirect["kind"] = "send_to_master";

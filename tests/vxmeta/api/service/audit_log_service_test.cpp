@@ -24,19 +24,6 @@ protected:
         if (service.servers.empty()) VX_SKIP_OR_FAIL_IN_CI("the test key service is not running");
     }
 
-    // The site's audit settings, taken over by a synchronization.
-    void auditSettings(bool enabled, int target, bool nonEncrypted, bool copy) {
-        Json::Value spec;
-        spec["changes"]["auditLogEnabled"] = enabled;
-        spec["changes"]["auditLogTarget"] = target;
-        spec["changes"]["auditLogArchiveNonEncrypted"] = nonEncrypted;
-        spec["changes"]["auditLogArchiveCopy"] = copy;
-        service.call("POST", "/sync/sitedata", jsonString(spec));
-        sync(false);
-        LockScope lock(masterMutex);
-        ASSERT_EQ(myPersists->auditLogEnabled, enabled);
-        ASSERT_EQ(myPersists->auditLogTarget, target);
-    }
     std::vector<Json::Value> process(const std::vector<std::string>& lines, uint64_t maxBytes = 250000,
                                      uint32_t maxEntries = 500) {
         std::vector<Json::Value> chunks;
