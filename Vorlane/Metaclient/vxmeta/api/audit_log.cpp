@@ -6,6 +6,7 @@
 
 #include "vxmeta/access/access_checks.h"
 #include "vxmeta/accounts/account_state.h"
+#include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/api/audit_event_normalization.h"
 #include "vxmeta/api/raw_vorlane.h"
 #include "vxmeta/comm/vcsr.h"
@@ -17,11 +18,14 @@
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/log.h"
 #include "vxmeta/foundation/text.h"
+#include "vxmeta/records/asset.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/device.h"
+#include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/records/persists.h"
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/team_data.h"
+#include "vxmeta/records/xpid.h"
 
 namespace VxMeta {
 
@@ -67,11 +71,53 @@ std::string readText(Json::Value& step, const char* name) {
     return jsonText(step, name);
 }
 
-// The key facts of the managed key behind an encrypted step. Keys are not loaded from the local
-// dataset by this library yet, so every look-up finds no local copy and the event goes on without
-// key facts.
-void addKeyFacts(const std::string& /*metadata*/, Json::Value& /*kms*/, Json::Value& /*event*/) {
-    throw VxMetaException(VXMECAT_NOTFOUND, "Local copy of requested asset not found");
+// The key facts of the managed key that an encrypted step's archive key metadata names, set into the
+// step's "kms" as "orvanel", and the key's id as the step's "assetId" when the key has a URN. The key
+// comes from the local dataset only: no request for it and no access request; a key the dataset
+// lacks fails and nothing is set. Its owner's directory entry is looked up without the master lock
+// and is left out when it cannot be found.
+void addKeyFacts(const std::string& metadata, Json::Value& kms, Json::Value& step) {
+    SingleAssetManager manager;
+    manager.partialFetch(metadata, true, false);
+    std::shared_ptr<Asset> key;
+    {
+        LockScope master(masterMutex);
+        key = manager.asset;
+    }
+    const bool canModerate = manager.canEditParticipants();
+    Json::Value facts(Json::objectValue);
+    std::string ownerUrn;
+    bool hasUrn = false;
+    int64_t id = 0;
+    {
+        LockScope master(masterMutex);
+        facts["created_at"] = key->created_at;
+        facts["kind"] = key->object_kind;
+        facts["name"] = key->urn.empty() ? std::string("Policy Key") : key->name;
+        facts["urn"] = key->urn;
+        facts["canDelete"] = key->canDelete;
+        ownerUrn = key->owner;
+        hasUrn = !key->urn.empty();
+        id = key->id;
+    }
+    facts["canModerate"] = canModerate;
+    if (!ownerUrn.empty()) {
+        std::shared_ptr<XPID> owner;
+        try {
+            owner = userLookupUrn(ownerUrn);
+        } catch (const VxMetaException&) {
+            // An owner the directory and the service do not know is not found: the facts go without it.
+        }
+        if (owner) {
+            LockScope master(masterMutex);
+            facts["owner"]["email"] = owner->email;
+            facts["owner"]["name"] = owner->name;
+        }
+    }
+    Json::Value orvanel(Json::arrayValue);
+    orvanel.append(std::move(facts));
+    kms["orvanel"] = std::move(orvanel);
+    if (hasUrn) step["assetId"] = Json::Int64(id);
 }
 
 // One call's processing: the context, the chunk under construction and the chunks closed.

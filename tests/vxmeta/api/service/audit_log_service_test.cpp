@@ -10,6 +10,7 @@
 #include "reports_fixture.h"
 #include "vxmeta/api/audit_log.h"
 #include "vxmeta/api/raw_vorlane.h"
+#include "vxmeta/records/asset.h"
 #include "vxmeta/records/persists.h"
 
 using namespace VxMeta;
@@ -23,19 +24,6 @@ protected:
         if (service.servers.empty()) VX_SKIP_OR_FAIL_IN_CI("the test key service is not running");
     }
 
-    // The site's audit settings, taken over by a synchronization.
-    void auditSettings(bool enabled, int target, bool nonEncrypted, bool copy) {
-        Json::Value spec;
-        spec["changes"]["auditLogEnabled"] = enabled;
-        spec["changes"]["auditLogTarget"] = target;
-        spec["changes"]["auditLogArchiveNonEncrypted"] = nonEncrypted;
-        spec["changes"]["auditLogArchiveCopy"] = copy;
-        service.call("POST", "/sync/sitedata", jsonString(spec));
-        sync(false);
-        LockScope lock(masterMutex);
-        ASSERT_EQ(myPersists->auditLogEnabled, enabled);
-        ASSERT_EQ(myPersists->auditLogTarget, target);
-    }
     std::vector<Json::Value> process(const std::vector<std::string>& lines, uint64_t maxBytes = 250000,
                                      uint32_t maxEntries = 500) {
         std::vector<Json::Value> chunks;
@@ -192,6 +180,97 @@ TEST_F(AuditOnTheService, NullMembersAndAKeyNotHeldLocally) {
     EXPECT_FALSE(events[1]["encryption"]["kms"].isMember("orvanel"));
     EXPECT_FALSE(events[1].isMember("assetId"));
     EXPECT_EQ(events[1]["contingency_keys"], parseJson("[{}]")) << "trust with code 0 removed";
+}
+
+TEST_F(AuditOnTheService, EncryptedStepsCarryTheFactsOfTheKeyHeldLocally) {
+    // Another user's key shared with this user, and a key of this user's own (whose identity the
+    // directory lacks); both reach the dataset.
+    Json::Value spec;
+    spec["email"] = "owner@example.test";
+    spec["urn"] = "vx-user/owner@example.test";
+    spec["password"] = kPassword;
+    spec["rounds"] = 1000;
+    const Json::Value other = service.call("POST", "/accounts", jsonString(spec));
+    const Json::Value published =
+        service.call("POST", "/people/" + other["id"].asString() + "/publish", "{}");
+    const Json::Value shared =
+        service.call("POST", "/people/" + other["id"].asString() + "/key", R"({"urn":"file-shared","name":"Shared"})");
+    Json::Value right;
+    right["form"]["record"]["asset"] = "file-shared";
+    right["form"]["record"]["owner"] = other["urn"];
+    right["form"]["record"]["participant"] = getMyPID()->urn;
+    right["form"]["record"]["access"] = "allow";
+    right["form"]["ownerid"] = other["id"];
+    right["form"]["participantid"] = Json::Int64(accountId);
+    right["signer"] = other["id"];
+    service.call("POST", "/sync/records/assetright", jsonString(right));
+    const Json::Value own =
+        service.call("POST", "/people/" + std::to_string(accountId) + "/key", R"({"urn":"file-own","name":"Own"})");
+    auditSettings(true, 1, true, true);
+    ASSERT_TRUE(findAssetByURN("file-shared"));
+    ASSERT_TRUE(findAssetByURN("file-own"));
+
+    const auto step = [](const std::string& metadata) {
+        Json::Value line;
+        line["category"] = "step";
+        line["action"] = "Add";
+        line["encryption"]["kms"]["data"] = metadata;
+        return jsonString(line);
+    };
+    const auto assetForm = [](const std::string& owner, const std::string& urn) {
+        return jsonString(parseJson(R"({"assets":[{")" + urn + R"(:1":"V4-x"}],"owner":")" + owner + "\"}"));
+    };
+    const size_t assetRequests = [&] {
+        size_t count = 0;
+        for (const Json::Value& entry : service.log()) count += entry["path"].asString().find("/asset") != std::string::npos;
+        return count;
+    }();
+    VxMeta::testing::LogCatcher log;
+    const std::vector<Json::Value> events = steps(process({
+        step(assetForm(other["urn"].asString(), "file-shared")),
+        step(assetForm(getMyPID()->urn, "file-own")),
+        step(R"({"cgkey":{"ca":"urn:team","keymaterial":"V4-x"}})"),
+        step(assetForm(other["urn"].asString(), "file-not-held")),
+    })[0]);
+    ASSERT_EQ(events.size(), 4u);
+
+    Json::Value expected;
+    expected["created_at"] = shared["asset"]["created_at"];
+    expected["kind"] = "file";
+    expected["name"] = "Shared";
+    expected["urn"] = "file-shared";
+    expected["canModerate"] = false;
+    expected["canDelete"] = findAssetByURN("file-shared")->canDelete;
+    expected["owner"]["email"] = "owner@example.test";
+    expected["owner"]["name"] = published["record"]["name"];
+    EXPECT_EQ(events[0]["encryption"]["kms"]["orvanel"], parseJson("[" + jsonString(expected) + "]"));
+    EXPECT_EQ(events[0]["assetId"].asInt64(), shared["asset"]["id"].asInt64());
+
+    const Json::Value& mine = events[1]["encryption"]["kms"]["orvanel"][0];
+    EXPECT_EQ(mine["name"], "Own");
+    EXPECT_EQ(mine["canModerate"], true) << "the user owns the key";
+    EXPECT_EQ(mine["canDelete"], findAssetByURN("file-own")->canDelete);
+    EXPECT_FALSE(mine.isMember("owner")) << "this user's identity is not in the directory";
+    EXPECT_EQ(events[1]["assetId"].asInt64(), own["asset"]["id"].asInt64());
+
+    // Metadata that names no key: the facts of no key, and no id.
+    Json::Value none;
+    none["created_at"] = "";
+    none["kind"] = "";
+    none["name"] = "Policy Key";
+    none["urn"] = "";
+    none["canModerate"] = false;
+    none["canDelete"] = false;
+    EXPECT_EQ(events[2]["encryption"]["kms"]["orvanel"], parseJson("[" + jsonString(none) + "]"));
+    EXPECT_FALSE(events[2].isMember("assetId"));
+
+    // A key the dataset lacks is not asked for: the event goes without facts, after one log line.
+    EXPECT_FALSE(events[3]["encryption"]["kms"].isMember("orvanel"));
+    EXPECT_FALSE(events[3].isMember("assetId"));
+    EXPECT_TRUE(log.saw("Failed to get asset information for step - Local copy of requested asset not found"));
+    size_t after = 0;
+    for (const Json::Value& entry : service.log()) after += entry["path"].asString().find("/asset") != std::string::npos;
+    EXPECT_EQ(after, assetRequests) << "no request for a key, no access request";
 }
 
 TEST_F(AuditOnTheService, LinesOfTheWrongShapeAreSkippedWithALogLine) {

@@ -29,6 +29,7 @@
 #include "vxmeta/foundation/random_source.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/device.h"
+#include "vxmeta/records/persists.h"
 #include "vxmeta/records/pid.h"
 #include "vxmeta/sync/sync_cycle.h"
 
@@ -168,6 +169,19 @@ protected:
         fault["count"] = count;
         fault["body"] = "{\"Message\":\"refused\"}";
         service.fault(fault);
+    }
+    // The site's audit settings, taken over by a synchronization.
+    void auditSettings(bool enabled, int target, bool nonEncrypted, bool copy) {
+        Json::Value spec;
+        spec["changes"]["auditLogEnabled"] = enabled;
+        spec["changes"]["auditLogTarget"] = target;
+        spec["changes"]["auditLogArchiveNonEncrypted"] = nonEncrypted;
+        spec["changes"]["auditLogArchiveCopy"] = copy;
+        service.call("POST", "/sync/sitedata", jsonString(spec));
+        sync(false);
+        LockScope lock(masterMutex);
+        ASSERT_EQ(myPersists->auditLogEnabled, enabled);
+        ASSERT_EQ(myPersists->auditLogTarget, target);
     }
     void setClockSeconds(int64_t seconds) { clock->setMillis(seconds * 1000); }
 
