@@ -2,7 +2,7 @@
 
 #include "Platform/notification_center.h"
 #include "Platform/utf8.h"
-#include "Vorlane/Errors/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "vxmeta/api/vorlane.h"
 #include "vxmeta/foundation/log.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Platform/notification_center.h"
-#include "Vorlane/Errors/error_bridge.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "vxmeta/foundation/exception.h"
 
 namespace VorlaneBridge {
