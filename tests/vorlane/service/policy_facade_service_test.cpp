@@ -4,23 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include "vorlane/service/framework_api_object.h"
 #include "vxmeta/accounts/service/managed_keys_fixture.h"
 
 namespace VorlaneBridge {
 namespace {
-
-// The framework's one API object for this test program, never destroyed (as in a host).
-const std::shared_ptr<VorlaneWrapper>& wrapper() {
-    static const auto* held = new std::shared_ptr<VorlaneWrapper>(std::make_shared<VorlaneWrapper>());
-    return *held;
-}
 
 class PolicyFacadeOnTheService : public VxMeta::testing::ManagedKeysServiceTest {
 protected:
     void SetUp() override {
         ManagedKeysServiceTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        wrapper();
+        testing::frameworkWrapper();
         VxMeta::setMds(service.servers.at(0), service.servicePublicKey);
     }
     void teamDatum(int team, const std::string& kind, const std::string& name, const std::string& value) {
@@ -42,7 +37,7 @@ TEST_F(PolicyFacadeOnTheService, TheSignedInUsersRecordsGiveStatesRulesAndTheLis
     teamDatum(0, "Satellite Policy Contingency", "cert", R"({"data":"BwgJ","type":"X509"})");
     signInAs(person("policy@example.test"), true);
 
-    PolicyFacade facade(wrapper());
+    PolicyFacade facade(testing::frameworkWrapper());
     facade.refreshPolicy();
     const std::shared_ptr<const VLPolicyModel> model = facade.policy();
     ASSERT_NE(model, nullptr);
@@ -66,7 +61,7 @@ TEST_F(PolicyFacadeOnTheService, TheSignedInUsersRecordsGiveStatesRulesAndTheLis
 
 TEST_F(PolicyFacadeOnTheService, BeforeSignInThePolicyComesFromTheServiceAndAFailureKeepsIt) {
     teamDatum(4, "Satellite Policy", "team four", R"({"zip_create":false})");
-    PolicyFacade facade(wrapper());
+    PolicyFacade facade(testing::frameworkWrapper());
 
     // Nobody the service knows: refused, and there is still no model.
     facade.refreshPolicy();
