@@ -82,4 +82,12 @@ std::string repairedUtf8(std::string_view bytes) {
     return repaired;
 }
 
+std::optional<std::string> textFromUtf8CString(std::string_view bytes) {
+    const std::string_view text = bytes.substr(0, bytes.find('\0'));
+    if (!isValidUtf8(text)) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
 } // namespace Platform

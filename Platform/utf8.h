@@ -2,6 +2,7 @@
 // store, key-service records): no overlong forms, no surrogates, nothing above U+10FFFF.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,5 +13,9 @@ bool isValidUtf8(std::string_view bytes);
 // The bytes with each malformed sequence replaced by U+FFFD (one per longest malformed start), for
 // outside text that must be handed on as text; well-formed bytes come back unchanged.
 std::string repairedUtf8(std::string_view bytes);
+
+// The text that C-string bytes hold, as the platform's string type takes it: the bytes up to the
+// first NUL, or nothing when they are not well-formed UTF-8.
+std::optional<std::string> textFromUtf8CString(std::string_view bytes);
 
 } // namespace Platform

@@ -18,7 +18,7 @@ VorlaneFacade::VorlaneFacade(std::shared_ptr<VorlaneWrapper> vorlane,
                              std::optional<std::string> deviceName, std::string systemVersion)
     : storage_(std::move(vlStorage)), vorlaneSingleton_(std::move(vorlane)), userDefaults_(std::move(userDefaults)),
       bundle_(std::move(bundle)), guid_(std::move(guid)), deviceName_(std::move(deviceName)),
-      systemVersion_(std::move(systemVersion)) {
+      systemVersion_(std::move(systemVersion)), cryptionFacade_(std::make_shared<CryptionFacade>(vorlaneSingleton_)) {
     VxMeta::Vorlane& library = *vorlaneSingleton_->vorlane();
     library.setAppInfo(bundle_.objectForInfoDictionaryKey(kMetaclientAppName).value_or(std::string()),
                        bundle_.objectForInfoDictionaryKey("CFBundleShortVersionString").value_or(std::string()), {});
@@ -37,8 +37,17 @@ bool VorlaneFacade::restoreMetadataWithError(Platform::Error* error) {
     return storage_->restoreMetadataWithError(error).has_value();
 }
 
-std::optional<std::string> VorlaneFacade::archiveDecryptionPasswordWithJSON(const std::string& /*json*/) {
-    return std::nullopt;
+std::optional<std::string> VorlaneFacade::archiveDecryptionPasswordWithJSON(const std::string& json) {
+    return cryptionFacade_->archiveDecryptionPasswordWithJSON(json);
+}
+
+std::shared_ptr<EncryptionInfo> VorlaneFacade::archiveEncryptionInfoWithKeyURN(const std::optional<std::string>& keyURN,
+                                                                               const std::optional<std::string>& password) {
+    return cryptionFacade_->archiveEncryptionInfoWithKeyURN(keyURN, password);
+}
+
+std::shared_ptr<EncryptionInfo> VorlaneFacade::archiveEncryptionInfoNoAssetWithPassword(const std::string& password) {
+    return cryptionFacade_->archiveEncryptionInfoNoAssetWithPassword(password);
 }
 
 } // namespace VorlaneBridge

@@ -10,6 +10,7 @@
 
 #include "Platform/bundle.h"
 #include "Platform/user_defaults.h"
+#include "Vorlane/Cryption/cryption_facade.h"
 #include "Vorlane/Cryption/cryption_interface.h"
 #include "Vorlane/Serialization/vl_storage.h"
 #include "Vorlane/VorlaneWrapper/vorlane_wrapper.h"
@@ -39,8 +40,11 @@ public:
     // Asks the storage for the saved state.
     bool restoreMetadataWithError(Platform::Error* error);
 
-    // The archive password for an archive key metadata JSON; none while the service answers none.
+    // The archive-key requests, answered by the archive-key facade over the same wrapper.
     std::optional<std::string> archiveDecryptionPasswordWithJSON(const std::string& json) override;
+    std::shared_ptr<EncryptionInfo> archiveEncryptionInfoWithKeyURN(const std::optional<std::string>& keyURN,
+                                                                    const std::optional<std::string>& password) override;
+    std::shared_ptr<EncryptionInfo> archiveEncryptionInfoNoAssetWithPassword(const std::string& password) override;
 
 private:
     std::shared_ptr<VLStorage> storage_;
@@ -50,6 +54,7 @@ private:
     std::string guid_;
     std::optional<std::string> deviceName_;
     std::string systemVersion_;
+    std::shared_ptr<CryptionFacade> cryptionFacade_;
 };
 
 } // namespace VorlaneBridge

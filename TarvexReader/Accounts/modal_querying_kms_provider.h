@@ -26,6 +26,14 @@ public:
 
     // So far no password: the entry's question goes on to the passphrase dialog.
     std::optional<std::string> archiveDecryptionPasswordWithJSON(const std::string& json) override;
+    // Not used by the application, which creates no archives: no encryption information.
+    std::shared_ptr<VorlaneBridge::EncryptionInfo>
+    archiveEncryptionInfoWithKeyURN(const std::optional<std::string>&, const std::optional<std::string>&) override {
+        return nullptr;
+    }
+    std::shared_ptr<VorlaneBridge::EncryptionInfo> archiveEncryptionInfoNoAssetWithPassword(const std::string&) override {
+        return nullptr;
+    }
 
 private:
     std::shared_ptr<AccountManager> accountManager_;

@@ -231,6 +231,19 @@ def store_seeds():
     return seeds
 
 
+def archive_metadata_seeds():
+    vectors = json.load(open(os.path.join(HERE, "..", "vectors", "archive_metadata.json")))
+    seeds = [case["metadata"] for case in vectors["assets"][:3]] + [vectors["contingency"]["metadata"]]
+    return seeds + [
+        "file-key-1:7",
+        "file-key-1::7",
+        '{"assets":[{"file-key-1:1":["V7-00"]}]}',
+        '{"cgkey":{"ca":"","keymaterial":"k"},"owner":7}',
+        "00ffA0b1",
+        "0g",
+    ]
+
+
 TARGETS = {
     "json_readers": json_seeds,
     "aes_texts": aes_seeds,
@@ -239,6 +252,7 @@ TARGETS = {
     "reply_rules": reply_seeds,
     "zip_archive": zip_seeds,
     "persisted_store": store_seeds,
+    "archive_metadata": archive_metadata_seeds,
 }
 
 

@@ -85,6 +85,10 @@ public:
 class MockProvider : public VorlaneBridge::CryptionInterface {
 public:
     MOCK_METHOD(std::optional<std::string>, archiveDecryptionPasswordWithJSON, (const std::string&), (override));
+    MOCK_METHOD(std::shared_ptr<VorlaneBridge::EncryptionInfo>, archiveEncryptionInfoWithKeyURN,
+                (const std::optional<std::string>&, const std::optional<std::string>&), (override));
+    MOCK_METHOD(std::shared_ptr<VorlaneBridge::EncryptionInfo>, archiveEncryptionInfoNoAssetWithPassword,
+                (const std::string&), (override));
 };
 
 class NullProgress : public Zentile::ZIPProgressDelegate {

@@ -44,6 +44,14 @@ public:
         return found == known_.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 
+    std::shared_ptr<VorlaneBridge::EncryptionInfo> archiveEncryptionInfoWithKeyURN(const std::optional<std::string>&,
+                                                                                  const std::optional<std::string>&) override {
+        return nullptr;
+    }
+    std::shared_ptr<VorlaneBridge::EncryptionInfo> archiveEncryptionInfoNoAssetWithPassword(const std::string&) override {
+        return nullptr;
+    }
+
     std::vector<std::string> asked;
 
 private:

@@ -227,13 +227,26 @@ public:
                                                                  const std::string& refurn);
     std::shared_ptr<Deployment> getMyDeployment();
 
+    // (archive_passwords.cpp) The archive password of archive key metadata: the asset form through
+    // the key's revision (loaded from the dataset or the service; a refusal with status 403 takes the
+    // contingency road or files an access request), the contingency form through the user's
+    // contingency master key of the team. The flag is handed to the key loading.
     std::string getArchiveDecryptionPassword(const std::string& json, bool flag);
+    // An archive password and its metadata: for the current encryption key of the key a reference
+    // names (a generated session key; with a password, that password NUL-padded to 32 bytes and
+    // "V7-" in the metadata), for a manager's current key, for one key revision; an empty key URN
+    // with a password gives the contingency form. No usable revision: both texts empty.
     EncryptionInfo getArchiveEncryptionPassword(const std::string& keyUrn);
     EncryptionInfo getArchiveEncryptionPassword(const std::string& keyUrn, const std::string& password);
     EncryptionInfo getArchiveEncryptionPassword(SingleAssetManager& manager);
     EncryptionInfo getArchiveEncryptionPassword(std::shared_ptr<AssetKey> assetKey);
     EncryptionInfo getArchiveEncryptionPassword(std::shared_ptr<AssetKey> assetKey, const std::string& password);
+    // Under the master lock: the password (a generated session key when empty) and, when the user's
+    // team has a contingency group public key, the contingency form of the metadata (else no json).
+    EncryptionInfo applyContingencyKeyIfNeeded(const std::string& password);
+    // The user's team has a contingency group public key.
     bool isContingencyGroupActive();
+    // False for "community" and "groupMaster"; otherwise bit 0 of the policy's "skey_flag".
     bool canCreateKey(const std::string& keyKind);
 
     // --- notifications (notifications.cpp) -----------------------------------------------------

@@ -26,6 +26,30 @@ void requireIv(const MemPS& iv) {
         throw VxMetaException(VXMECAT_INTERNAL, "AES initializaion vector must be at least 16 bytes");
     }
 }
+
+// OpenSSL takes int lengths: a longer input would be cut to its low bits and lose the rest unseen.
+void checkPassInput(bool encrypt, size_t inputLength, bool padding) {
+    if (inputLength > static_cast<size_t>(INT_MAX) - 5 * kBlock) {
+        throw VxMetaException(VXMECAT_INTERNAL, "AES input is too long");
+    }
+    if (encrypt && !padding && inputLength % kBlock != 0) {
+        throw VxMetaException(VXMECAT_INTERNAL, "AES plaintext must be a whole number of blocks without padding");
+    }
+}
+
+// Wipes a buffer that held a plaintext when it goes out of scope.
+class WipeOnExit {
+public:
+    explicit WipeOnExit(std::string& wiped) : buffer(wiped) {}
+    ~WipeOnExit() {
+        if (!buffer.empty()) OPENSSL_cleanse(buffer.data(), buffer.size());
+    }
+    WipeOnExit(const WipeOnExit&) = delete;
+    WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+private:
+    std::string& buffer;
+};
 } // namespace
 
 AES::AES(std::string keyBytes) : key(std::move(keyBytes)), keyIsBase64(false) {}
@@ -81,14 +105,15 @@ void AESrun(bool encrypt, const MemPS& key, const MemPS& iv, const MemPS& input,
 void AEScipherPass(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* cipher, const unsigned char* key,
                    const unsigned char* iv, const unsigned char* input, size_t inputLength, MemPS& output,
                    bool padding) {
-    // OpenSSL takes int lengths: a longer input would be cut to its low bits and lose the rest unseen.
-    if (inputLength > static_cast<size_t>(INT_MAX) - 5 * kBlock) {
-        throw VxMetaException(VXMECAT_INTERNAL, "AES input is too long");
-    }
-    if (encrypt && !padding && inputLength % kBlock != 0) {
-        throw VxMetaException(VXMECAT_INTERNAL, "AES plaintext must be a whole number of blocks without padding");
-    }
+    checkPassInput(encrypt, inputLength, padding);
     output.reserve(static_cast<int>(inputLength + kBlock)); // reserve refuses lengths OpenSSL cannot take
+    output.setLength(AEScipherInto(context, encrypt, cipher, key, iv, input, inputLength, output.bytes(), padding));
+}
+
+size_t AEScipherInto(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* cipher, const unsigned char* key,
+                     const unsigned char* iv, const unsigned char* input, size_t inputLength, unsigned char* out,
+                     bool padding) {
+    checkPassInput(encrypt, inputLength, padding);
     const int init = encrypt ? EVP_EncryptInit_ex(context, cipher, nullptr, key, iv)
                              : EVP_DecryptInit_ex(context, cipher, nullptr, key, iv);
     if (init != 1 || EVP_CIPHER_CTX_set_padding(context, padding ? 1 : 0) != 1) cipherFailed(encrypt);
@@ -97,51 +122,93 @@ void AEScipherPass(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* ciph
     static const unsigned char nothing = 0;
     const unsigned char* in = inputLength == 0 ? &nothing : input;
     int written = 0;
-    const int update = encrypt ? EVP_EncryptUpdate(context, output.bytes(), &written, in, static_cast<int>(inputLength))
-                               : EVP_DecryptUpdate(context, output.bytes(), &written, in, static_cast<int>(inputLength));
+    const int update = encrypt ? EVP_EncryptUpdate(context, out, &written, in, static_cast<int>(inputLength))
+                               : EVP_DecryptUpdate(context, out, &written, in, static_cast<int>(inputLength));
     if (update != 1 || written < 0) cipherFailed(encrypt);
-    output.setLength(static_cast<size_t>(written));
 
     int tail = 0;
-    const int final = encrypt ? EVP_EncryptFinal_ex(context, output.bytes() + written, &tail)
-                              : EVP_DecryptFinal_ex(context, output.bytes() + written, &tail);
+    const int final = encrypt ? EVP_EncryptFinal_ex(context, out + written, &tail)
+                              : EVP_DecryptFinal_ex(context, out + written, &tail);
     if (final != 1) {
         if (encrypt) cipherFailed(true);
         clearOpensslErrors();
-        return; // decryption: the unverified last block stays out
+        return static_cast<size_t>(written); // decryption: the unverified last block stays out
     }
-    output.setLength(static_cast<size_t>(written) + static_cast<size_t>(tail));
+    return static_cast<size_t>(written) + static_cast<size_t>(tail);
 }
 
 std::string encrypt(const AES& holder, const std::string& plaintext, bool padding) {
+    std::string buffer;
+    buffer.reserve(plaintext.size() + kBlock);
+    buffer.assign(plaintext);
+    std::string text;
+    appendEncrypted(text, holder, std::move(buffer), padding);
+    return text;
+}
+
+void appendEncrypted(std::string& text, const AES& holder, std::string&& buffer, bool padding) {
+    std::string data = std::move(buffer);
+    const WipeOnExit wipe(data);
     const std::string iv = randomBytes(static_cast<int>(kBlock));
     MemPS keyBuffer;
     holder.keyInto(keyBuffer);
     const EVP_CIPHER* cipher = AESgetCipherForKey(keyBuffer);
+    const size_t length = data.size();
+    checkPassInput(true, length, padding);
+    data.resize(length + kBlock); // room for the padding block
     CipherContext context;
-    MemPS output;
-    AEScipherPass(context.context(), true, cipher, keyBuffer.bytes(), reinterpret_cast<const unsigned char*>(iv.data()),
-                  reinterpret_cast<const unsigned char*>(plaintext.data()), plaintext.size(), output, padding);
-    // "V6-%s-%s" (or "V5-%s-%s") with base64(iv) and base64(ciphertext), built without copying the large field.
-    std::string text;
-    text.reserve(3 + 24 + 1 + (output.length() + 2) / 3 * 4);
+    const size_t written = AEScipherInto(context.context(), true, cipher, keyBuffer.bytes(),
+                                         reinterpret_cast<const unsigned char*>(iv.data()),
+                                         reinterpret_cast<const unsigned char*>(data.data()), length,
+                                         reinterpret_cast<unsigned char*>(data.data()), padding);
+    // "V6-%s-%s" (or "V5-%s-%s") with base64(iv) and base64(ciphertext).
+    text.reserve(text.size() + 3 + 24 + 1 + (written + 2) / 3 * 4);
     text += padding ? "V6-" : "V5-";
     text += base64_encode(iv);
     text += '-';
-    base64_append(text, output.bytes(), output.length());
-    return text;
+    base64_append(text, reinterpret_cast<const unsigned char*>(data.data()), written);
 }
 
-std::string decrypt(const AES& holder, const std::string& text) {
-    const std::vector<std::string> parts = splitParts(text, "-");
+std::string decrypt(const AES& holder, std::string_view text) {
+    // The parts between the "-": version, IV, ciphertext (any further part is not read). They are
+    // found in place: the ciphertext may be long.
+    const size_t first = text.find('-');
+    const std::string_view version = text.substr(0, first);
     bool padding = false;
-    if (parts[0] == "V6") {
+    if (version == "V6") {
         padding = true;
-    } else if (parts[0] != "V5") {
-        throw VxMetaException(VXMECAT_UPGRADE, Fmt("Upgrade required - found unexpected cipher encoding. (%s)", parts[0]));
+    } else if (version != "V5") {
+        throw VxMetaException(VXMECAT_UPGRADE,
+                              Fmt("Upgrade required - found unexpected cipher encoding. (%s)", std::string(version)));
     }
-    if (parts.size() < 3) throw VxMetaException(VXMECAT_INTERNAL, "Unsupported ciphertext.");
-    return holder.decrypt(base64_decode(parts[2]), base64_decode(parts[1]), padding);
+    const size_t second = first == std::string_view::npos ? first : text.find('-', first + 1);
+    if (second == std::string_view::npos) throw VxMetaException(VXMECAT_INTERNAL, "Unsupported ciphertext.");
+    const size_t third = text.find('-', second + 1);
+    const std::string iv = base64_decode(text.substr(first + 1, second - first - 1));
+    std::string data = base64_decode(
+        text.substr(second + 1, third == std::string_view::npos ? third : third - second - 1));
+
+    MemPS keyBuffer;
+    holder.keyInto(keyBuffer);
+    MemPS ivBuffer(iv, false);
+    requireIv(ivBuffer);
+    const EVP_CIPHER* cipher = AESgetCipherForKey(keyBuffer);
+    const size_t length = data.size();
+    checkPassInput(false, length, padding);
+    data.resize(length + kBlock); // the room a decryption pass may use
+    size_t written = 0;
+    try {
+        CipherContext context;
+        written = AEScipherInto(context.context(), false, cipher, keyBuffer.bytes(), ivBuffer.bytes(),
+                                reinterpret_cast<const unsigned char*>(data.data()), length,
+                                reinterpret_cast<unsigned char*>(data.data()), padding);
+    } catch (...) {
+        OPENSSL_cleanse(data.data(), data.size());
+        throw;
+    }
+    // What follows the plaintext is ciphertext (an unverified last block) or the unused room.
+    data.resize(written);
+    return data;
 }
 
 } // namespace VxMeta

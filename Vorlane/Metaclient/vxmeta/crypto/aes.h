@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include <openssl/evp.h>
 
@@ -49,10 +50,18 @@ void AESrun(bool encrypt, const MemPS& key, const MemPS& iv, const MemPS& input,
 void AEScipherPass(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* cipher, const unsigned char* key,
                    const unsigned char* iv, const unsigned char* input, size_t inputLength, MemPS& output,
                    bool padding);
+// The same pass into out, which has room for inputLength plus one block and may be input itself
+// (the pass then works in place, so a long text is not copied); the number of bytes written.
+size_t AEScipherInto(EVP_CIPHER_CTX* context, bool encrypt, const EVP_CIPHER* cipher, const unsigned char* key,
+                     const unsigned char* iv, const unsigned char* input, size_t inputLength, unsigned char* out,
+                     bool padding);
 
 // A "V6-" text (padding on) or a "V5-" text (padding off) of the plaintext under the holder's key.
 std::string encrypt(const AES& holder, const std::string& plaintext, bool padding);
-// The plaintext of a "V6-" or "V5-" text.
-std::string decrypt(const AES& holder, const std::string& text);
+// Appends to text what encrypt gives for the plaintext that buffer holds, encrypting the buffer in
+// place (a long plaintext is not copied); the buffer is wiped before it is released.
+void appendEncrypted(std::string& text, const AES& holder, std::string&& buffer, bool padding);
+// The plaintext of a "V6-" or "V5-" text, decrypted in the buffer that its base64 decodes into.
+std::string decrypt(const AES& holder, std::string_view text);
 
 } // namespace VxMeta

@@ -9,14 +9,20 @@ namespace VxMeta {
 
 std::string digestText(const EVP_MD* md, const std::string& text, const char* initFailed, const char* updateFailed,
                        const char* finalFailed) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    const unsigned int length = digestInto(md, text.data(), text.size(), digest, initFailed, updateFailed, finalFailed);
+    return std::string(reinterpret_cast<const char*>(digest), length);
+}
+
+unsigned int digestInto(const EVP_MD* md, const char* data, size_t length, unsigned char* out, const char* initFailed,
+                        const char* updateFailed, const char* finalFailed) {
     // One context per thread, initialised anew for each text: the store hashes every stored value.
     thread_local const Pointer<EVP_MD_CTX> context(EVP_MD_CTX_new());
     if (_osslFailed_(context.get()) || EVP_DigestInit_ex(context, md, nullptr) != 1) opensslFailed(initFailed);
-    if (EVP_DigestUpdate(context, text.data(), text.size()) != 1) opensslFailed(updateFailed);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context, digest, &length) != 1) opensslFailed(finalFailed);
-    return std::string(reinterpret_cast<const char*>(digest), length);
+    if (EVP_DigestUpdate(context, data, length) != 1) opensslFailed(updateFailed);
+    unsigned int written = 0;
+    if (EVP_DigestFinal_ex(context, out, &written) != 1) opensslFailed(finalFailed);
+    return written;
 }
 
 void pbkdf2Into(const EVP_MD* md, const unsigned char* password, size_t passwordLength, const unsigned char* salt,

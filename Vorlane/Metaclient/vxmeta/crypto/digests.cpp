@@ -1,6 +1,7 @@
 #include "vxmeta/crypto/digests.h"
 
 #include <climits>
+#include <cstring>
 
 #include <openssl/hmac.h>
 
@@ -29,11 +30,25 @@ std::string hashText(const std::string& text) {
     return base64_encode(digestText(EVP_sha1(), text, "SHA1_Init failed", "SHA1_Update failed", "SHA1_Final failed"));
 }
 
-std::string SHA256(const std::string& text) {
-    // Fetched once: the implicit fetch behind EVP_sha256() costs more than hashing a short text,
-    // and the store hashes every stored value.
+namespace {
+// Fetched once: the implicit fetch behind EVP_sha256() costs more than hashing a short text, and the
+// store hashes every stored value.
+const EVP_MD* sha256() {
     static EVP_MD* const fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
-    return digestText(fetched ? fetched : EVP_sha256(), text, "SHA256_Init failed", "SHA256_Update failed", "SHA256_Final failed");
+    return fetched ? fetched : EVP_sha256();
+}
+} // namespace
+
+std::string SHA256(const std::string& text) {
+    return digestText(sha256(), text, "SHA256_Init failed", "SHA256_Update failed", "SHA256_Final failed");
+}
+
+void SHA256(std::string_view text, unsigned char (&out)[32]) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    const unsigned int length = digestInto(sha256(), text.data(), text.size(), digest, "SHA256_Init failed",
+                                           "SHA256_Update failed", "SHA256_Final failed");
+    if (length != sizeof out) opensslFailed("SHA256_Final failed");
+    std::memcpy(out, digest, sizeof out);
 }
 
 const EVP_MD* getSha(int size) {
@@ -48,14 +63,14 @@ const EVP_MD* getSha(int size) {
     }
 }
 
-std::string hmacsha(int size, const std::string& key, const std::string& data) {
+std::string hmacsha(int size, const std::string& key, std::string_view data) {
     const EVP_MD* md = getSha(size);
     if (key.size() > INT_MAX) opensslFailed("HMAC failed");
     unsigned char mac[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     static const unsigned char nothing = 0;
     if (HMAC(md, key.empty() ? &nothing : bytesOf(key), static_cast<int>(key.size()),
-             data.empty() ? &nothing : bytesOf(data), data.size(), mac, &length) == nullptr) {
+             data.empty() ? &nothing : reinterpret_cast<const unsigned char*>(data.data()), data.size(), mac, &length) == nullptr) {
         opensslFailed("HMAC failed");
     }
     return std::string(reinterpret_cast<const char*>(mac), length);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <openssl/evp.h>
 
@@ -12,10 +13,12 @@ namespace VxMeta {
 std::string hashText(const std::string& text);
 // The raw 32-byte SHA-256 digest.
 std::string SHA256(const std::string& text);
+// The same digest into out, for callers that hash many texts.
+void SHA256(std::string_view text, unsigned char (&out)[32]);
 // The digest of a size: 1 or 160 SHA-1, 224, 256, 384, 512 the SHA-2 of that size.
 const EVP_MD* getSha(int size);
 // The raw HMAC of data under key with getSha(size).
-std::string hmacsha(int size, const std::string& key, const std::string& data);
+std::string hmacsha(int size, const std::string& key, std::string_view data);
 // keyLength raw bytes of PBKDF2; password and salt are bytes, not decoded.
 std::string PBKDF2_HMAC_SHA256(const std::string& password, const std::string& salt, int rounds, int keyLength);
 std::string PBKDF2_HMAC_SHA1(const std::string& password, const std::string& salt, int rounds, int keyLength);

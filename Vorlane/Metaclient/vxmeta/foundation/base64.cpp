@@ -66,7 +66,7 @@ std::string base64_encode(const std::string& bytes) {
     return base64_encode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
-std::string base64_decode(const std::string& text) {
+std::string base64_decode(std::string_view text) {
     // The data ends at the first character outside the alphabet ("=" included).
     const unsigned char* in = reinterpret_cast<const unsigned char*>(text.data());
     size_t valid = 0;

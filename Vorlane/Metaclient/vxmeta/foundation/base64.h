@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace VxMeta {
 
@@ -14,7 +15,7 @@ std::string base64_encode(const unsigned char* bytes, size_t length);
 std::string base64_encode(const std::string& bytes);
 // Appends the base64 text of the bytes to text (no intermediate copy of a large field).
 void base64_append(std::string& text, const unsigned char* bytes, size_t length);
-std::string base64_decode(const std::string& text);
+std::string base64_decode(std::string_view text);
 bool is_base64(unsigned char c);
 
 } // namespace VxMeta

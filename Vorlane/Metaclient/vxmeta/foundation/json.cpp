@@ -35,6 +35,15 @@ bool allTextsUtf8(const Json::Value& value) {
     return true;
 }
 
+// Whether every text read from the JSON text is surely well-formed UTF-8 without looking at them: the
+// whole text is, and it holds no "\u" escape. Texts are then pieces of it cut at ASCII characters, or
+// ASCII from the other escapes. False says nothing: the read texts must be checked one by one.
+bool textsSurelyUtf8(const std::string& text) {
+    for (size_t at = text.find('\\'); at != std::string::npos; at = text.find('\\', at + 2))
+        if (at + 1 < text.size() && text[at + 1] == 'u') return false;
+    return isValidUtf8(text.data(), text.data() + text.size());
+}
+
 // One reader and one writer per thread, made once: stored values and records are read and written
 // one after another, and making a reader or writer costs more than a small value.
 Json::CharReader& threadReader() {
@@ -54,7 +63,7 @@ bool readJson(const std::string& text, Json::Value& value, std::string* errors) 
         messages = e.what();
         value = Json::Value();
     }
-    if (ok && !allTextsUtf8(value)) {
+    if (ok && !textsSurelyUtf8(text) && !allTextsUtf8(value)) {
         ok = false;
         messages = "Text is not valid UTF-8";
         value = Json::Value(); // nothing of it reaches the caller

@@ -154,6 +154,29 @@ std::string hex(const std::string& bytes) {
     return out;
 }
 
+namespace {
+// The value of one hexadecimal digit, or -1.
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+} // namespace
+
+std::string unhex(const std::string& text, size_t minDigits, const std::string& category, const std::string& message) {
+    if (text.size() < minDigits || text.size() % 2 != 0) throw VxMetaException(category, message);
+    std::string out;
+    out.reserve(text.size() / 2);
+    for (size_t at = 0; at < text.size(); at += 2) {
+        const int high = hexDigit(text[at]);
+        const int low = hexDigit(text[at + 1]);
+        if (high < 0 || low < 0) throw VxMetaException(category, message);
+        out.push_back(static_cast<char>((high << 4) | low));
+    }
+    return out;
+}
+
 std::string urnsafe(const std::string& text) {
     std::string out(text);
     for (char& c : out) {

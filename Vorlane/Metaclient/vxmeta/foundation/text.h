@@ -2,6 +2,7 @@
 // hexadecimal, the local date, and the versioned-prefix check of stored data. Texts are bytes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +42,10 @@ std::string qualifySuffix(const std::string& path, const std::string& name, cons
 std::string urlencode(const std::string& text);
 // Lower-case hexadecimal, two digits a byte.
 std::string hex(const std::string& bytes);
+// The bytes of a hexadecimal text (upper- or lower-case digits, two a byte). A text shorter than
+// minDigits, of odd length, or with any character that is not a hexadecimal digit fails with the
+// category and message given.
+std::string unhex(const std::string& text, size_t minDigits, const std::string& category, const std::string& message);
 // Every "/" becomes ",".
 std::string urnsafe(const std::string& text);
 // Escapes a text for use inside a URN or a file name ("%" escapes; "/" becomes ","); ends at a zero byte.

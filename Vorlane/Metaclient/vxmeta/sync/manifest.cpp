@@ -34,8 +34,8 @@ std::string entryKey(const std::string& sessionKey) {
 }
 
 // Base64 of HMAC-SHA-256 keyed with the entry key followed by the version text, over the "e" text.
-std::string signatureOf(const std::string& key, const std::string& version, const std::string& encryptedEntries) {
-    return base64_encode(hmacsha(256, key + version, encryptedEntries));
+std::string signatureOf(const std::string& key, std::string_view version, std::string_view encryptedEntries) {
+    return base64_encode(hmacsha(256, key + std::string(version), encryptedEntries));
 }
 
 // A name that needs no escape in a JSON string: printable ASCII without quote or backslash.
@@ -45,10 +45,11 @@ bool plainText(std::string_view text) {
     return true;
 }
 
-// The entry list as compact JSON text, written directly: a store holds one entry per record.
+// The entry list as compact JSON text, written directly: a store holds one entry per record. The
+// text has room for one more cipher block, so that it can be encrypted where it is.
 std::string entryListText(const std::unordered_map<std::string, Manifest::Entry>& entries) {
     std::string text;
-    size_t length = 2;
+    size_t length = 2 + 16;
     for (const auto& [name, entry] : entries) length += name.size() + entry.digest.size() + 16;
     text.reserve(length);
     text += '[';
@@ -102,7 +103,41 @@ bool readWrittenEntryList(const std::string& text, std::unordered_map<std::strin
     return expect("]") && at == text.size();
 }
 
-bool sameInConstantTime(const std::string& a, const std::string& b) {
+// Entry::hash in a buffer of this thread: a save and a restore digest every stored value.
+const std::string& digestOf(const std::string& value) {
+    unsigned char raw[32];
+    SHA256(value, raw);
+    thread_local std::string text;
+    text.clear();
+    base64_append(text, raw, sizeof raw);
+    return text;
+}
+
+// The four texts of a manifest document, as views into the document's text.
+struct DocumentTexts {
+    std::string_view a, e, s, v;
+};
+
+// Reads a document in the compact shape that toJson writes ({"a":"..","e":"..","s":"..","v":".."},
+// plain texts) as views, so that the long "e" is neither decoded nor copied. False for any other
+// text, which the caller then reads as JSON.
+bool readWrittenDocument(std::string_view text, DocumentTexts& out) {
+    size_t at = 0;
+    auto member = [&](const char* opening, std::string_view& value) {
+        const size_t length = std::char_traits<char>::length(opening);
+        if (text.compare(at, length, opening) != 0) return false;
+        at += length;
+        const size_t end = text.find('"', at);
+        if (end == std::string_view::npos) return false;
+        value = text.substr(at, end - at);
+        at = end + 1;
+        return plainText(value);
+    };
+    return member("{\"a\":\"", out.a) && member(",\"e\":\"", out.e) && member(",\"s\":\"", out.s) &&
+           member(",\"v\":\"", out.v) && text.substr(at) == "}";
+}
+
+bool sameInConstantTime(const std::string& a, std::string_view b) {
     return a.size() == b.size() && CRYPTO_memcmp(a.data(), b.data(), a.size()) == 0;
 }
 
@@ -111,10 +146,10 @@ bool sameInConstantTime(const std::string& a, const std::string& b) {
 Manifest::Entry::Entry(const std::string& entryName, const std::string& value)
     : name(entryName), digest(hash(value)) {}
 
-std::string Manifest::Entry::hash(const std::string& value) { return base64_encode(SHA256(value)); }
+std::string Manifest::Entry::hash(const std::string& value) { return digestOf(value); }
 
 bool Manifest::Entry::matches(const std::string& /*name*/, const std::string& value) const {
-    return hash(value) == digest;
+    return digestOf(value) == digest;
 }
 
 Json::Value Manifest::Entry::toJsonValue() const {
@@ -139,7 +174,7 @@ void Manifest::store(const std::string& name, const std::string& value) {
     }
     const auto [at, added] = entries.try_emplace(name);
     if (added) at->second.name = name;
-    at->second.digest = Entry::hash(value);
+    at->second.digest = digestOf(value);
     at->second.verified = false;
 }
 
@@ -162,23 +197,26 @@ std::string Manifest::toJson() {
         wrappedKey = encrypt(AES(wrapKey()), sessionKey, true);
     }
     const std::string key = entryKey(sessionKey);
-    const std::string encryptedEntries = encrypt(AES(key), entryListText(entries), true);
-    const std::string signature = signatureOf(key, formatVersion, encryptedEntries);
     if (!plainText(wrappedKey)) {
         Json::Value document(Json::objectValue);
         document["a"] = wrappedKey;
-        document["e"] = encryptedEntries;
-        document["s"] = signature;
+        document["e"] = encrypt(AES(key), entryListText(entries), true);
+        document["s"] = signatureOf(key, formatVersion, document["e"].asString());
         document["v"] = formatVersion;
         return jsonString(document);
     }
-    // The compact document, written directly: "e" is as long as the entry list.
+    // The compact document, written directly: "e" is as long as the entry list, so it is encrypted
+    // into the document's text and signed there.
+    std::string list = entryListText(entries);
     std::string text;
-    text.reserve(wrappedKey.size() + encryptedEntries.size() + signature.size() + 32);
+    text.reserve(wrappedKey.size() + list.size() / 3 * 4 + 128);
     text += "{\"a\":\"";
     text += wrappedKey;
     text += "\",\"e\":\"";
-    text += encryptedEntries;
+    const size_t encryptedAt = text.size();
+    appendEncrypted(text, AES(key), std::move(list), true);
+    const std::string signature =
+        signatureOf(key, formatVersion, std::string_view(text).substr(encryptedAt));
     text += "\",\"s\":\"";
     text += signature;
     text += "\",\"v\":\"";
@@ -199,21 +237,28 @@ void Manifest::fromJson(const std::string& text) {
 }
 
 bool Manifest::fromJsonImp(const std::string& text) {
-    Json::Value document;
-    if (!parse(text, document) || !document.isObject()) return false;
-    const std::string version = jsonText(document, "v");
-    if (version != formatVersion) return false;
-    wrappedKey = jsonText(document, "a");
+    DocumentTexts texts;
+    // Another shape is read as JSON; its texts are then held here.
+    std::string version, wrapped, encrypted, signature;
+    if (!readWrittenDocument(text, texts)) {
+        Json::Value document;
+        if (!parse(text, document) || !document.isObject()) return false;
+        version = jsonText(document, "v");
+        wrapped = jsonText(document, "a");
+        encrypted = jsonText(document, "e");
+        signature = jsonText(document, "s");
+        texts = DocumentTexts{wrapped, encrypted, signature, version};
+    }
+    if (texts.v != formatVersion) return false;
+    wrappedKey = texts.a;
     if (wrappedKey.empty()) return false;
     sessionKey = decrypt(AES(wrapKey()), wrappedKey);
     if (sessionKey.empty()) return false;
     const std::string key = entryKey(sessionKey);
-    const std::string encryptedEntries = jsonText(document, "e");
-    const std::string signature = jsonText(document, "s");
-    if (encryptedEntries.empty() || signature.empty()) return false;
+    if (texts.e.empty() || texts.s.empty()) return false;
     // The signature covers "e" as written, so it is checked before anything is decrypted.
-    if (!sameInConstantTime(signatureOf(key, version, encryptedEntries), signature)) return false;
-    const std::string plain = decrypt(AES(key), encryptedEntries);
+    if (!sameInConstantTime(signatureOf(key, texts.v, texts.e), texts.s)) return false;
+    const std::string plain = decrypt(AES(key), texts.e);
     if (plain.empty()) return false;
     entries.reserve(entries.size() + plain.size() / 64);
     if (readWrittenEntryList(plain, entries)) return true;
