@@ -11,8 +11,6 @@ inline constexpr char kMetaclientAppName[] = "MetaclientAppName";
 inline constexpr char kDefaultCMDSPrefix[] = "https://mds.tarvex.example/mds/";
 // Posted (object: the facade) when the service has disabled this device; the device is then signed out.
 inline constexpr char kVorlaneDeviceDisabledNotification[] = "kVorlaneDeviceDisabledNotification";
-// Posted by the notifications facade when the user's notifications changed.
-inline constexpr char kCurrentNotificationsChanged[] = "kNotificationsChanged";
 // Posted on the main queue (object: the translator) when the stored state was refused as invalid.
 inline constexpr char kInvalidMetadata[] = "kInvalidMetadata";
 // Posted (object: the facade) when a synchronization found that the account's password has changed.

@@ -168,7 +168,13 @@ bool VorlaneFacade::syncWithError(Platform::Error* error) {
 void VorlaneFacade::refreshInternalState() {
     notificationsFacade_->refreshNotifications();
     policyFacade_->refreshPolicy();
-    orvanelFacade_->refreshFacade();
+    // The key list keeps its previous value when the library fails; the synchronization or sign-in
+    // that asked for the refresh has already succeeded and stands.
+    try {
+        orvanelFacade_->refreshFacade();
+    } catch (const VxMeta::VxMetaException& failure) {
+        if (VxMeta::logLevelOn(1)) VxMeta::writeLog(1, "Refreshing the managed keys failed - %s", failure.what());
+    }
 }
 
 void VorlaneFacade::syncNow() {

@@ -24,7 +24,7 @@
 #include "Vorlane/Cryption/cryption_facade.h"
 #include "Vorlane/Cryption/cryption_interface.h"
 #include "Vorlane/Notifications/notifications_facade.h"
-#include "Vorlane/Orvanel/orvanel_facade.h"
+#include "Vorlane/Orvanels/orvanel_facade.h"
 #include "Vorlane/Policy/policy_facade.h"
 #include "Vorlane/Serialization/metadata_translator.h"
 #include "Vorlane/Serialization/vl_storage.h"
