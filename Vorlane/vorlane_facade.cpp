@@ -1,5 +1,8 @@
 #include "Vorlane/vorlane_facade.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <utility>
 
 #include "Vorlane/Comm/communicate_with_mds.h"
@@ -8,9 +11,28 @@
 #include "vxmeta/api/vorlane.h"
 #include "vxmeta/accounts/mfa_verification_callback.h"
 #include "vxmeta/foundation/constants.h"
+#include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/globals.h"
 
 namespace VorlaneBridge {
+
+namespace {
+
+// A library failure as the host reads it: the library's category, message and reason texts.
+Platform::Error bridged(const VxMeta::VxMetaException& exception) {
+    std::map<std::string, std::string> info;
+    if (!exception.category.empty()) info["VLCategory"] = exception.category;
+    if (!std::string(exception.what()).empty()) info["VLMessage"] = exception.what();
+    if (!exception.reason.empty()) info["VLReason"] = exception.reason;
+    return Platform::Error("VorlaneErrorDomain", 0, std::move(info));
+}
+
+std::string lowerCased(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
 
 VorlaneFacade::VorlaneFacade(std::shared_ptr<VorlaneWrapper> vorlane,
                              std::shared_ptr<Platform::UserDefaults> userDefaults,
@@ -35,6 +57,52 @@ bool VorlaneFacade::restoreMetadataWithError(Platform::Error* error) {
         return true;
     }
     return storage_->restoreMetadataWithError(error).has_value();
+}
+
+std::string VorlaneFacade::name() const { return vorlaneSingleton_->vorlane()->getUserName(); }
+
+std::string VorlaneFacade::email() const { return vorlaneSingleton_->vorlane()->getUserEmail(); }
+
+bool VorlaneFacade::userIsAlreadyLoggedIn() const { return vorlaneSingleton_->vorlane()->isLoggedIn(); }
+
+bool VorlaneFacade::userIsVerified() const { return vorlaneSingleton_->vorlane()->isAuthenticated(); }
+
+std::string VorlaneFacade::host() const { return vorlaneSingleton_->vorlane()->getPrefix(); }
+
+void VorlaneFacade::setHost(const std::optional<std::string>& host) {
+    vorlaneSingleton_->vorlane()->setPrefix(host.value_or(kDefaultCMDSPrefix));
+}
+
+std::shared_ptr<VLCredential> VorlaneFacade::loginWithCredential(const std::shared_ptr<VLCredential>& credential,
+                                                                 bool mfaEnabled, Platform::Error* error) {
+    try {
+        vorlaneSingleton_->vorlane()->login(credential->email.value_or(std::string()),
+                                            credential->activeDirectoryPassword.value_or(std::string()), mfaEnabled);
+    } catch (const VxMeta::VxMetaException& exception) {
+        Platform::failWith(error, bridged(exception));
+        return nullptr;
+    }
+    credential->systemPassword = credential->activeDirectoryPassword;
+    return credential;
+}
+
+bool VorlaneFacade::createAccountWithName(const std::string& name, const std::string& email,
+                                          const std::string& password, Platform::Error* error) {
+    try {
+        vorlaneSingleton_->vorlane()->createAccount(lowerCased(email), name, password);
+    } catch (const VxMeta::VxMetaException& exception) {
+        return Platform::failWith(error, bridged(exception));
+    }
+    return true;
+}
+
+bool VorlaneFacade::clientSyncWithError(Platform::Error* error) {
+    try {
+        vorlaneSingleton_->vorlane()->sync();
+    } catch (const VxMeta::VxMetaException& exception) {
+        return Platform::failWith(error, bridged(exception));
+    }
+    return true;
 }
 
 std::optional<std::string> VorlaneFacade::archiveDecryptionPasswordWithJSON(const std::string& /*json*/) {

@@ -10,6 +10,7 @@
 
 #include "Platform/bundle.h"
 #include "Platform/user_defaults.h"
+#include "Vorlane/Accounts/vl_credential.h"
 #include "Vorlane/Cryption/cryption_interface.h"
 #include "Vorlane/Serialization/vl_storage.h"
 #include "Vorlane/VorlaneWrapper/vorlane_wrapper.h"
@@ -18,6 +19,8 @@ namespace VorlaneBridge {
 
 // The information-dictionary key of the host's application name.
 inline constexpr char kMetaclientAppName[] = "MetaclientAppName";
+// The default key-management server; `setHost` uses it for an absent host.
+inline constexpr char kDefaultCMDSPrefix[] = "https://mds.tarvex.example/mds/";
 
 class VorlaneFacade : public CryptionInterface {
 public:
@@ -38,6 +41,26 @@ public:
 
     // Asks the storage for the saved state.
     bool restoreMetadataWithError(Platform::Error* error);
+
+    // The signed-in account, read from the library on every call (empty texts when nobody is signed in).
+    std::string name() const;
+    std::string email() const;
+    bool userIsAlreadyLoggedIn() const;
+    // The account's e-mail address is verified.
+    bool userIsVerified() const;
+    // The server prefix of the library; `setHost` with none sets the default server.
+    std::string host() const;
+    void setHost(const std::optional<std::string>& host);
+
+    // Signs the user in with the credential's e-mail address and password: the same credential (its
+    // system password filled in) on success, null with the converted library failure otherwise.
+    std::shared_ptr<VLCredential> loginWithCredential(const std::shared_ptr<VLCredential>& credential, bool mfaEnabled,
+                                                      Platform::Error* error);
+    // Creates an account (the e-mail address lower-cased) on this device and signs it in.
+    bool createAccountWithName(const std::string& name, const std::string& email, const std::string& password,
+                               Platform::Error* error);
+    // One synchronization of the library with the service.
+    bool clientSyncWithError(Platform::Error* error);
 
     // The archive password for an archive key metadata JSON; none while the service answers none.
     std::optional<std::string> archiveDecryptionPasswordWithJSON(const std::string& json) override;
