@@ -18,27 +18,37 @@ AccountInformationController::AccountInformationController(std::shared_ptr<Vorla
 
 void AccountInformationController::showAccountInformation(QWidget* window) {
     if (vorlane_->userIsVerified()) {
-        if (accountWindowController_) {
+        if (shown_->accountWindowController) {
             return;
         }
         auto* sheet = new AccountWindowController(window);
-        accountWindowController_ = sheet;
+        shown_->accountWindowController = sheet;
         sheet->name = presentText(vorlane_->name());
         sheet->email = presentText(vorlane_->email());
         sheet->server = presentText(vorlane_->host());
         sheet->windowDidLoad();
-        QObject::connect(sheet, &QDialog::finished, sheet, [sheet] { sheet->deleteLater(); });
+        QObject::connect(sheet, &QDialog::finished, sheet, [weak = std::weak_ptr<Shown>(shown_), sheet] {
+            if (auto shown = weak.lock()) {
+                shown->accountWindowController.clear();
+            }
+            sheet->deleteLater();
+        });
         sheet->open();
         return;
     }
-    if (emailVerificationWindowController_) {
+    if (shown_->emailVerificationWindowController) {
         return;
     }
     auto* sheet = new VerifyEmailWindowController(window);
-    emailVerificationWindowController_ = sheet;
+    shown_->emailVerificationWindowController = sheet;
     sheet->vorlane = vorlane_;
     sheet->windowDidLoad();
-    QObject::connect(sheet, &QDialog::finished, sheet, [sheet] { sheet->deleteLater(); });
+    QObject::connect(sheet, &QDialog::finished, sheet, [weak = std::weak_ptr<Shown>(shown_), sheet] {
+        if (auto shown = weak.lock()) {
+            shown->emailVerificationWindowController.clear();
+        }
+        sheet->deleteLater();
+    });
     sheet->open();
 }
 

@@ -23,13 +23,20 @@ public:
     void showAccountInformation(QWidget* window);
 
     const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane() const { return vorlane_; }
-    AccountWindowController* accountWindowController() const { return accountWindowController_; }
-    VerifyEmailWindowController* emailVerificationWindowController() const { return emailVerificationWindowController_; }
+    AccountWindowController* accountWindowController() const { return shown_->accountWindowController; }
+    VerifyEmailWindowController* emailVerificationWindowController() const {
+        return shown_->emailVerificationWindowController;
+    }
 
 private:
-    QPointer<AccountWindowController> accountWindowController_;
+    // The dialogs shown; emptied when a dialog ends, which may be after this controller is gone.
+    struct Shown {
+        QPointer<AccountWindowController> accountWindowController;
+        QPointer<VerifyEmailWindowController> emailVerificationWindowController;
+    };
+
+    std::shared_ptr<Shown> shown_ = std::make_shared<Shown>();
     std::shared_ptr<VorlaneBridge::VorlaneFacade> vorlane_;
-    QPointer<VerifyEmailWindowController> emailVerificationWindowController_;
 };
 
 } // namespace TarvexReader

@@ -101,7 +101,13 @@ void AccountManager::showVerifyEmailIfNeeded(int returnCode, const std::shared_p
     panel->vorlane = vorlane;
     emailConfirmationPanel_ = panel;
     panel->windowDidLoad();
-    QObject::connect(panel, &QDialog::finished, panel, [panel] { panel->deleteLater(); });
+    std::weak_ptr<AccountManager> weak = weak_from_this();
+    QObject::connect(panel, &QDialog::finished, panel, [weak, panel] {
+        if (auto self = weak.lock(); self && self->emailConfirmationPanel_ == panel) {
+            self->emailConfirmationPanel_.clear();
+        }
+        panel->deleteLater();
+    });
     panel->open();
 }
 

@@ -188,6 +188,7 @@ void CredentialEntryWindowController::showSelectedForm() {
 }
 
 void CredentialEntryWindowController::fitWindowToForm() {
+    layout()->activate();
     resize(customView->width() + kWidthAroundForm, customView->height() + kHeightAroundForm);
 }
 
@@ -231,27 +232,19 @@ void CredentialEntryWindowController::showStatus(const std::optional<QString>& t
 }
 
 void CredentialEntryWindowController::showError(const std::optional<QString>& text) {
-    if (text) {
-        lblError->setText(*text);
-        cstErrorLabel = kErrorLabelHeight;
+    const bool wasShown = errorShown_;
+    errorShown_ = text.has_value();
+    lblError->setText(text.value_or(QString()));
+    cstErrorLabel = text ? kErrorLabelHeight : 0;
+    if (wasShown == errorShown_) {
         lblError->setFixedHeight(cstErrorLabel);
-        if (!errorShown_) {
-            errorShown_ = true;
-            resizeBy(kErrorLabelHeight);
-        }
         return;
     }
-    lblError->clear();
-    cstErrorLabel = 0;
+    // The sheet's new height is taken before the line changes, which may move the sheet's minimum.
+    const int height = this->height() + (errorShown_ ? kErrorLabelHeight : -kErrorLabelHeight);
     lblError->setFixedHeight(cstErrorLabel);
-    if (errorShown_) {
-        errorShown_ = false;
-        resizeBy(-kErrorLabelHeight);
-    }
-}
-
-void CredentialEntryWindowController::resizeBy(int heightChange) {
-    resize(width(), height() + heightChange);
+    layout()->activate();
+    resize(width(), height);
 }
 
 void CredentialEntryWindowController::onOK() {

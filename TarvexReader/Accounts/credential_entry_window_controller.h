@@ -98,7 +98,6 @@ private:
     void showSignInFailure(const SignInFailure& failure);
     void showCreateAccountFailure(const SignInFailure& failure);
     void endSheet(int code);
-    void resizeBy(int heightChange);
 
     std::shared_ptr<Link> link_;
     bool errorShown_ = false;
