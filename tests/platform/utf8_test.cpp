@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,24 @@ TEST(PlatformUtf8, WellFormedTextOnly) {
     };
     for (const Row& row : rows) {
         EXPECT_EQ(Platform::isValidUtf8(row.bytes), row.text) << testing::PrintToString(row.bytes);
+    }
+}
+
+TEST(PlatformUtf8, RepairReplacesEachMalformedRunOnce) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> rows[] = {
+        {"", ""},
+        {"\xC3\xA9t\xC3\xA9 \xF0\x9F\x94\x91", "\xC3\xA9t\xC3\xA9 \xF0\x9F\x94\x91"},
+        {"a\xFF" "b", "a" + replacement + "b"},
+        {"\xE2\x82" "A", replacement + "A"},             // a three-byte start cut short
+        {"\xC0\xAF", replacement + replacement},        // no byte of an overlong form starts text
+        {"\xED\xA0\x80", replacement + replacement + replacement},
+        {"x\xF0\x9F\x94", "x" + replacement},          // cut short at the end
+        {"\x80\x80", replacement + replacement},
+    };
+    for (const auto& [bytes, repaired] : rows) {
+        EXPECT_EQ(Platform::repairedUtf8(bytes), repaired) << testing::PrintToString(bytes);
+        EXPECT_TRUE(Platform::isValidUtf8(Platform::repairedUtf8(bytes)));
     }
 }
 
