@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <map>
 #include <utility>
 
 #include "Vorlane/Comm/communicate_with_mds.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "Platform/device_identity.h"
 #include "Vorlane/MFA/perform_mfa_verification.h"
 #include "vxmeta/api/vorlane.h"
@@ -17,15 +17,6 @@
 namespace VorlaneBridge {
 
 namespace {
-
-// A library failure as the host reads it: the library's category, message and reason texts.
-Platform::Error bridged(const VxMeta::VxMetaException& exception) {
-    std::map<std::string, std::string> info;
-    if (!exception.category.empty()) info["VLCategory"] = exception.category;
-    if (!std::string(exception.what()).empty()) info["VLMessage"] = exception.what();
-    if (!exception.reason.empty()) info["VLReason"] = exception.reason;
-    return Platform::Error("VorlaneErrorDomain", 0, std::move(info));
-}
 
 std::string lowerCased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -79,7 +70,7 @@ std::shared_ptr<VLCredential> VorlaneFacade::loginWithCredential(const std::shar
         vorlaneSingleton_->vorlane()->login(credential->email.value_or(std::string()),
                                             credential->activeDirectoryPassword.value_or(std::string()), mfaEnabled);
     } catch (const VxMeta::VxMetaException& exception) {
-        Platform::failWith(error, bridged(exception));
+        Platform::failWith(error, errorWithVxMetaException(exception));
         return nullptr;
     }
     credential->systemPassword = credential->activeDirectoryPassword;
@@ -91,7 +82,7 @@ bool VorlaneFacade::createAccountWithName(const std::string& name, const std::st
     try {
         vorlaneSingleton_->vorlane()->createAccount(lowerCased(email), name, password);
     } catch (const VxMeta::VxMetaException& exception) {
-        return Platform::failWith(error, bridged(exception));
+        return Platform::failWith(error, errorWithVxMetaException(exception));
     }
     return true;
 }
@@ -100,7 +91,7 @@ bool VorlaneFacade::clientSyncWithError(Platform::Error* error) {
     try {
         vorlaneSingleton_->vorlane()->sync();
     } catch (const VxMeta::VxMetaException& exception) {
-        return Platform::failWith(error, bridged(exception));
+        return Platform::failWith(error, errorWithVxMetaException(exception));
     }
     return true;
 }

@@ -18,27 +18,17 @@
 #include "TarvexReader/Credentials/keychain_credentials_keeper.h"
 #include "TarvexReader/Credentials/keychain_error.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
+#include "Vorlane/Errors/vorlane_error.h"
 
 namespace TarvexReader {
 
 namespace {
 
-std::string userInfoText(const Platform::Error& error, const char* key) {
-    auto found = error.userInfo.find(key);
-    return found != error.userInfo.end() ? found->second : std::string();
-}
-
 // "<category>: <message>" of the framework's error; "Error" stands in for a missing category, the
 // error's description for a missing message.
 QString frameworkFailureText(const Platform::Error& error) {
-    std::string category = userInfoText(error, "VLCategory");
-    std::string message = userInfoText(error, "VLMessage");
-    if (category.empty()) {
-        category = "Error";
-    }
-    if (message.empty()) {
-        message = error.localizedDescription();
-    }
+    const std::string category = VorlaneBridge::vxmetaCategory(error).value_or("Error");
+    const std::string message = VorlaneBridge::vxmetaMessage(error).value_or(error.localizedDescription());
     return QString::fromStdString(category + ": " + message);
 }
 
