@@ -10,7 +10,7 @@
 
 #include "Platform/bundle.h"
 #include "Platform/user_defaults.h"
-#include "Vorlane/Accounts/vl_credential.h"
+#include "Vorlane/Account/vl_credential.h"
 #include "Vorlane/Cryption/cryption_interface.h"
 #include "Vorlane/Serialization/vl_storage.h"
 #include "Vorlane/VorlaneWrapper/vorlane_wrapper.h"
