@@ -722,6 +722,58 @@ class SharingTest(unittest.TestCase):
         self.assertEqual(self.get("xpid?email=nobody%40example.test", as_holder)[0], 404)
 
 
+class RecipientsTest(unittest.TestCase):
+    """The directory search by addresses, the signed recipient-key reply and its switches, and the
+    team's invitation."""
+
+    setUpClass = classmethod(ServiceTest.setUpClass.__func__)
+    setUp = ServiceTest.setUp
+    new_account = AccountsTest.new_account
+    challenge = AccountsTest.challenge
+    answer = AccountsTest.answer
+    bearer = TeamsTest.bearer
+    listing = TeamsTest.listing
+
+    def lookup(self, emails, headers):
+        status, _, body = self.c.api(0, "aa/LookupEmailRecipientKeys", method="POST",
+                                     body=json.dumps({"emails": emails}).encode(), headers=headers)
+        self.assertEqual(status, 200, body)
+        reply = json.loads(body)
+        signature = reply.pop("signature")
+        signed = json.dumps(reply, separators=(",", ":"), sort_keys=True)
+        return reply, verify_v2(self.c.d["service_public_key"], signed, signature)
+
+    def test_search_lookup_and_invitation(self):
+        a, as_a = self.bearer("A@example.test")
+        b, _ = self.bearer("b@example.test")
+        for account in (a, b):
+            self.c.admin("/people/%d/publish" % account["id"], {})
+        found = self.listing("xpid/?emails=a%40example.test%2Cnobody%40example.test%2CB%40EXAMPLE.test", as_a)
+        self.assertEqual(sorted(f["record"]["urn"] for f in found), sorted([a["urn"], b["urn"]]))
+
+        reply, valid = self.lookup(["b@example.test", "nobody@example.test"], as_a)
+        self.assertTrue(valid)
+        self.assertEqual([(r["email"], None if r["xpids"] is None else len(r["xpids"])) for r in reply["results"]],
+                         [("b@example.test", 1), ("nobody@example.test", None)])
+        self.c.admin("/recipients", {"badSignature": True, "extra": [{"email": "x@example.test", "xpids": []}]})
+        reply, valid = self.lookup([], as_a)
+        self.assertFalse(valid)
+        self.assertEqual(reply["results"], [{"email": "x@example.test", "xpids": []}])
+        self.c.admin("/reset", {})
+
+        status, team = self.c.admin("/teams", {"urn": "urn:team/I"})
+        invitee, as_invitee = self.bearer("invitee@example.test")
+        status, join = self.c.admin("/teams/%d/invite" % team["id"], {"account": invitee["id"]})
+        self.assertEqual(status, 200, join)
+        self.assertEqual((join["caurn"], join["teamstatus"], join["record"]["userstatus"]),
+                         ("urn:team/I", "allow", ""))
+        # The invitee's answer keeps the team's.
+        answer = {"record": dict(join["record"], userstatus="allow", revision=2)}
+        status, _, body = self.c.api(0, "cajoin/%d/" % join["id"], method="PUT", body=json.dumps(answer).encode(),
+                                     headers=as_invitee)
+        self.assertEqual((status, json.loads(body)["teamstatus"]), (200, "allow"))
+
+
 class StartStopTest(unittest.TestCase):
     def run_script(self, *args):
         return subprocess.run([sys.executable, SCRIPT] + list(args), capture_output=True,

@@ -4,8 +4,8 @@ import http.server
 import sys
 import threading
 
-from . import (account_changes, accounts, directory, keys, lists, login, managed, memos, mfa, migration, records,
-               reports, sharing, signed_values, sitedata, teams)
+from . import (account_changes, accounts, directory, keys, lists, login, managed, memos, mfa, migration, recipients,
+               records, reports, sharing, signed_values, sitedata, teams)
 from .faults import FaultError
 from .routing import Call, Reply, Route, Router
 
@@ -61,7 +61,8 @@ ROUTES = [
 ] + records.ADMIN_ROUTES + signed_values.ADMIN_ROUTES + accounts.ADMIN_ROUTES + login.ADMIN_ROUTES \
     + directory.ADMIN_ROUTES + managed.ADMIN_ROUTES + migration.ADMIN_ROUTES + lists.ADMIN_ROUTES \
     + memos.ADMIN_ROUTES + sitedata.ADMIN_ROUTES + mfa.ADMIN_ROUTES + teams.ADMIN_ROUTES + account_changes.ADMIN_ROUTES \
-    + keys.ADMIN_ROUTES + reports.ADMIN_ROUTES + sharing.ADMIN_ROUTES
+    + keys.ADMIN_ROUTES + reports.ADMIN_ROUTES + sharing.ADMIN_ROUTES \
+    + recipients.ADMIN_ROUTES
 
 ROUTER = Router(ROUTES, lambda call: _bad("no such admin call", 404),
                 lambda call: _bad("method not allowed", 405))

@@ -1,7 +1,7 @@
 """The service's REST API below "/api/v1.0/": the route table and its handlers."""
 
-from . import (account_changes, accounts, directory, keys, lists, login, managed, memos, mfa, migration, records,
-               reports, sharing, signed_values, sitedata, teams)
+from . import (account_changes, accounts, directory, keys, lists, login, managed, memos, mfa, migration, recipients,
+               records, reports, sharing, signed_values, sitedata, teams)
 from .routing import Reply, Route, Router, error_reply
 
 API_PREFIX = "/api/v1.0/"
@@ -41,7 +41,7 @@ ROUTES = [
     Route("GET", r"ua/siteData", site_data),
 ] + account_changes.API_ROUTES + keys.API_ROUTES + sharing.API_ROUTES + teams.API_ROUTES + lists.API_ROUTES + memos.API_ROUTES + sitedata.API_ROUTES \
     + accounts.API_ROUTES + login.API_ROUTES + managed.API_ROUTES + migration.API_ROUTES \
-    + directory.API_ROUTES + mfa.API_ROUTES + records.API_ROUTES \
+    + directory.API_ROUTES + recipients.API_ROUTES + mfa.API_ROUTES + records.API_ROUTES \
     + signed_values.API_ROUTES + reports.API_ROUTES
 
 ROUTER = Router(ROUTES, not_found, method_not_allowed)

@@ -1,7 +1,8 @@
 """The synchronization's list and account routes (below "/api/v1.0/"):
 
   GET <stem>[?since=<t>]                 every record of a list stem, or those changed since t
-  GET app?deviceid=<n>[&since=<t>]       the per-device lists ("app", "appdata") of one device
+  GET app?deviceid=<n>[&since=<t>]       the per-device lists ("app", "appdata") of one device; the
+                                         application data of the user (device id 0) with the device's
   GET etag/<PID id>/                     the account's tags: "etag", "gtag", "ltag", "ctag", "id"
   GET user/<PID id>/                     the account's user record, with the service's "now"
 
@@ -57,7 +58,8 @@ def list_records(call):
         for form in store.forms[stem].values():
             if since is not None and form.get("updated_at", "") < since:
                 continue
-            if device is not None and str(form.get("deviceid")) != device:
+            if device is not None and str(form.get("deviceid")) != device \
+                    and not (stem == "appdata" and form.get("deviceid") == 0):
                 continue
             found.append(store.reply_form(stem, form))
     return Reply.json(200, found)

@@ -16,6 +16,7 @@ from .managed import ManagedState
 from .migration import MigrationState
 from .mfa import MfaState
 from .records import RecordStore
+from .recipients import RecipientState
 from .reports import ReportState
 from .sync_state import SyncState
 from .teams import TeamState
@@ -57,6 +58,7 @@ class ServiceState:
             self.mfa = MfaState()
             self.recovery = RecoveryState()
             self.reports = ReportState()
+            self.recipients = RecipientState()
             self.ctag = "ctag-1"
             self.cluster_members = [self._member(i) for i in range(len(self.server_urls))]
             self._set_site_data({

@@ -34,6 +34,8 @@ Admin calls:
   POST /teams/<id>/contingency-group {"account"}  the account joins the team's contingency group
                                                   (a record signed with its own key)
   POST /teams/joins/<join id>/answer {"teamstatus"}  the team's side answers a join
+  POST /teams/<id>/invite {"account"}             the team's side invites the account: a join with
+                                                  "teamstatus" "allow" and no answer of the user
   POST /people/<account id>/publish               the account's directory record ("xpid")
   POST /people/<account id>/verified              the account's address is verified (its user record
                                                   says "authenticated")
@@ -366,6 +368,18 @@ def admin_answer_join(call):
         return Reply.json(200, form)
 
 
+def admin_invite(call):
+    """The team's side invites the account: a join with the team's "allow" and no answer of the user."""
+    spec = call.json_body() or {}
+    with call.state.lock:
+        team = _team(call)
+        account = _account(call, spec.get("account"))
+        form = {"record": {"participant": account.urn, "ca": team["urn"], "userstatus": "", "revision": 1},
+                "caurn": team["urn"], "team_id": team["id"], "teamstatus": "allow", "participantid": account.id}
+        form = _store_new(records.store(call.state), "cajoin", form)
+    return Reply.json(200, form)
+
+
 def _publish(state, account):
     store = records.store(state)
     form = identity_form(account)
@@ -446,6 +460,7 @@ ADMIN_ROUTES = [
     Route("POST", r"/teams/(?P<id>[0-9]+)/member", admin_member),
     Route("POST", r"/teams/(?P<id>[0-9]+)/contingency-group", admin_contingency_group),
     Route("POST", r"/teams/joins/(?P<id>[^/]+)/answer", admin_answer_join),
+    Route("POST", r"/teams/(?P<id>[0-9]+)/invite", admin_invite),
     Route("POST", r"/people/(?P<id>[0-9]+)/publish", admin_publish),
     Route("POST", r"/people/(?P<id>[0-9]+)/verified", admin_verified),
     Route("POST", r"/people/(?P<id>[0-9]+)/key", admin_key),

@@ -29,6 +29,8 @@ class Notification;
 class SingleAssetManager;
 class TeamData;
 class XPID;
+template <class T>
+class URNMap;
 
 // Not a base class for deletion: the one API object lives as long as the process, and the class has
 // no virtual destructor. Its one virtual operation is getUserETag.
@@ -52,6 +54,14 @@ public:
         Device& createDevice(const std::string& password);
         // Under the master lock: the dataset's device keeps the recovery cipher, locally dirty.
         void postCreateDevice();
+
+        // A notice for the URN in the list being built (api.notices): the previous list's notice of
+        // that URN is appended again unchanged and null is answered; otherwise a new notice with the
+        // next id is appended and answered for the caller to fill in. Under the master lock.
+        static std::shared_ptr<Notification> newNotice(RawVorlane& api, const URNMap<Notification>& previous,
+                                                       const std::string& urn);
+        // "%s (%s)" of the identity's name and e-mail address.
+        static std::string label(const XPID& identity);
 
         RawVorlane& api;
         std::string recoveryCipher;
@@ -226,27 +236,55 @@ public:
     bool isContingencyGroupActive();
     bool canCreateKey(const std::string& keyKind);
 
+    // --- notifications (notifications.cpp) -----------------------------------------------------
+    // Under the master lock: the user's notices, rebuilt from the dataset and the library state; a
+    // notice whose cause is still there keeps its record (text and id). Requesters of access
+    // requests are looked up before the lock is taken.
     RecordListPtr<Notification> getNotifications();
+    // Under the sync lock: carries out the answer to the notice with that URN and removes the
+    // notice; nothing for an unknown URN. A failed answer keeps the notice.
     void respondToNotification(const std::string& urn, const std::string& answer);
 
+    // --- application data (application_data.cpp) ----------------------------------------------
+    // Under the sync lock: creates or changes this application's datum of that name and uploads it
+    // (the master lock released for the upload).
     void saveAppData(const std::string& name, const std::string& value, bool perDevice);
+    // Under the sync lock: deletes this application's datum of that name on the service and from
+    // the dataset (the request runs without the master lock); nothing when there is none.
     void removeAppData(const std::string& name);
+    // Under the master lock: the datum's value, or the empty text.
     std::string getAppData(const std::string& name);
 
+    // --- directory look-ups (directory_lookups.cpp) --------------------------------------------
+    // Views of the dataset's identities.
     RecordListPtr<XPID> getXPIDs();
+    // The directory's identities for the addresses, searched in batches of at most 1024 characters
+    // of joined addresses; each identity (by id) once.
     RecordListPtr<XPID> lookupUsers(std::vector<std::string> emails);
+    // Under the sync lock: the verified identities of each address, from the dataset where it holds
+    // them, else (unless cachedOnly) from the service in batches, its reply and every identity
+    // checked; the new identities join the dataset. No request runs with the master lock held.
     std::map<std::string, std::vector<std::shared_ptr<XPID>>>
-    lookupEmailRecipientKeys(const std::unordered_set<std::string>& emails, bool flag);
+    lookupEmailRecipientKeys(const std::unordered_set<std::string>& emails, bool cachedOnly);
 
+    // --- team, client policy and synchronization (team_and_policy.cpp, raw_vorlane.cpp) --------
+    // Under the master lock: the value of the first "ClientPolicy" team datum, or the empty text.
     std::string getClientPolicy();
+    // Under the master lock: the current membership is accepted on both sides.
     bool isInATeam();
+    // Joins ("allow") or declines ("deny") the team (setCA).
     void setTeam(const std::string& teamUrn, bool join);
+    // Under the master lock: the current membership's team URN with " (Pending)" or " (Denied)" for
+    // the team's answer; the empty text without a membership.
     std::string getTeamStatus();
+    // Under the master lock: the user's team has a team group.
     bool teamHasTeamKey();
     void sync(bool full);
     // Under the sync lock: the synchronization problems kept so far, which are then forgotten.
     std::vector<VxMetaException> getSyncProblems();
+    // Files an access request for the key of the archive key metadata or key reference when due.
     void askForAsset(const std::string& json);
+    // Under the master lock: views of the managed keys usable for encryption; the flag changes nothing.
     RecordListPtr<Asset> getMyFilteredAssets(bool flag);
     void log(int level, const std::string& text);
     bool isOfflineAccessExpired();

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "vxmeta/foundation/text.h"
+
 namespace VxMeta {
 
 std::string Fmt(const char* format, const std::string& first, const std::string& second) {
@@ -20,5 +22,7 @@ std::string Fmt(const char* format, const std::string& first, const std::string&
 std::string Fmt(const char* format, const std::string& text, int number) {
     return Fmt(format, text, std::to_string(number));
 }
+
+std::string Fmt(const char* format, int number) { return Fmt(format, std::to_string(number)); }
 
 } // namespace VxMeta
