@@ -24,6 +24,9 @@
 #include "TarvexReader/Accounts/modal_querying_kms_provider.h"
 #include "TarvexReader/Accounts/sign_in_view_controller.h"
 #include "TarvexReader/Credentials/keychain_error.h"
+#include "TarvexReader/Passphrase/password_window_controller.h"
+#include "TarvexReader/Pipeline/zip_items_processor.h"
+#include "TarvexReader/Progress/progress_window_controller.h"
 #include "TarvexReader/Credentials/secret_service_keychain.h"
 #include "TarvexReader/QtPlatform/application_windows.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
@@ -34,6 +37,8 @@
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/accounts/cache_query.h"
 #include "vxmeta/comm/last_check_domain.h"
+#include "vxmeta/accounts/single_asset_manager.h"
+#include "vxmeta/api/vorlane.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/log.h"
@@ -49,6 +54,21 @@ std::string jsonText(const Json::Value& value) { return VxMeta::jsonString(value
 
 int countOf(const std::vector<Json::Value>& requests) { return static_cast<int>(requests.size()); }
 
+// The application's facade, counting the key requests and those made on the main thread.
+class RecordingFacade : public VorlaneBridge::VorlaneFacade {
+public:
+    using VorlaneBridge::VorlaneFacade::VorlaneFacade;
+
+    std::optional<std::string> archiveDecryptionPasswordWithJSON(const std::string& json) override {
+        ++asked;
+        if (isMainThread()) ++askedOnMainThread;
+        return VorlaneBridge::VorlaneFacade::archiveDecryptionPasswordWithJSON(json);
+    }
+
+    std::atomic<int> asked{0};
+    std::atomic<int> askedOnMainThread{0};
+};
+
 } // namespace
 
 class AccountsTest : public QObject {
@@ -58,7 +78,7 @@ private:
     std::shared_ptr<Platform::InMemoryUserDefaults> defaults_ = std::make_shared<Platform::InMemoryUserDefaults>();
     std::shared_ptr<SecretServiceKeychain> keychain_ = std::make_shared<SecretServiceKeychain>();
     std::shared_ptr<KeychainCredentialsKeeper> keeper_;
-    std::shared_ptr<VorlaneBridge::VorlaneFacade> facade_;
+    std::shared_ptr<RecordingFacade> facade_;
     std::shared_ptr<AccountManager> manager_;
     std::unique_ptr<QMainWindow> mainWindow_;
     QAction* signInItem_ = nullptr;
@@ -153,7 +173,7 @@ private slots:
             QSKIP("the test key service is not running (VX_KEYSERVICE_DIR)");
         }
         keeper_ = std::make_shared<KeychainCredentialsKeeper>(keychain_, defaults_);
-        facade_ = std::make_shared<VorlaneBridge::VorlaneFacade>(
+        facade_ = std::make_shared<RecordingFacade>(
             std::make_shared<VorlaneBridge::VorlaneWrapper>(), defaults_, nullptr, Platform::Bundle{},
             "LIN-00000000-0000-0000-0000-000000000000", "test machine", "6.1");
         manager_ = std::make_shared<AccountManager>();
@@ -524,8 +544,11 @@ private slots:
         extraction.join();
         QCOMPARE(answer, std::nullopt);
         QCOMPARE(countOf(service_.requestsTo("challenge")), 0);
+        QCOMPARE(facade_->asked.load(), 0);
 
-        // Again: a new sheet for the new request; this time the user signs in.
+        // Again: a new sheet for the new request; this time the user signs in. The key request that
+        // follows is made on the asking thread, never on the main thread.
+        verify(account_);
         answered = false;
         std::thread retry([&] {
             answer = provider->archiveDecryptionPasswordWithJSON("{}");
@@ -536,10 +559,45 @@ private slots:
         QVERIFY(ReaderTest::waitUntil([&] { return answered.load(); }, 60000));
         retry.join();
         QVERIFY(facade_->userIsAlreadyLoggedIn());
-        // Not verified: no password, and the verify-email dialog is up on the main window.
+        QCOMPARE(facade_->asked.load(), 1);
+        QCOMPARE(facade_->askedOnMainThread.load(), 0);
+        QVERIFY(ReaderTest::visibleWindows<VerifyEmailWindowController>().isEmpty());
+
+        // Signed in, the request goes to the facade at once, without a sheet.
+        std::thread signedIn([&] { provider->archiveDecryptionPasswordWithJSON("{}"); });
+        signedIn.join();
+        QCOMPARE(facade_->asked.load(), 2);
+        QVERIFY(manager_->credentialEntryWindowController() == nullptr);
+    }
+
+    // An account created in the sheet is not verified yet: no key request, and the verify-email dialog.
+    void keyProviderAfterAccountCreationAsksNothing() {
+        auto progress = std::make_shared<QWidget>();
+        progress->show();
+        auto provider = std::make_shared<ModalQueryingKMSProvider>(manager_, progress, defaults_, keeper_, facade_);
+        const int asked = facade_->asked.load();
+        std::atomic<bool> answered{false};
+        std::optional<std::string> answer = std::string("untouched");
+        std::thread extraction([&] {
+            answer = provider->archiveDecryptionPasswordWithJSON("{}");
+            answered = true;
+        });
+        QVERIFY(ReaderTest::waitUntil([&] { return manager_->credentialEntryWindowController() != nullptr; }));
+        auto* sheet = manager_->credentialEntryWindowController();
+        sheet->btnHaveAccount->click();
+        CreateAccountViewController* form = sheet->createAccountViewController;
+        form->txtName->setText(QStringLiteral("Another Person"));
+        form->txtEmail->setText(QStringLiteral("another@example.test"));
+        form->txtPassword->setText(QStringLiteral("a new password"));
+        form->txtReenterPassword->setText(QStringLiteral("a new password"));
+        click(sheet, "btnOK");
+        QVERIFY(ReaderTest::waitUntil([&] { return answered.load(); }, 60000));
+        extraction.join();
         QCOMPARE(answer, std::nullopt);
+        QCOMPARE(facade_->asked.load(), asked);
         QVERIFY(ReaderTest::waitUntil([] { return !ReaderTest::visibleWindows<VerifyEmailWindowController>().isEmpty(); }));
     }
+
 };
 
 QTEST_MAIN(AccountsTest)
