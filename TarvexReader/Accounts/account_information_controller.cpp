@@ -4,9 +4,52 @@
 
 namespace TarvexReader {
 
+namespace {
+std::optional<std::string> presentText(std::string text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+} // namespace
+
 AccountInformationController::AccountInformationController(std::shared_ptr<VorlaneBridge::VorlaneFacade> vorlane)
     : vorlane_(std::move(vorlane)) {}
 
-void AccountInformationController::showAccountInformation(QWidget* /*window*/) {}
+void AccountInformationController::showAccountInformation(QWidget* window) {
+    if (vorlane_->userIsVerified()) {
+        if (shown_->accountWindowController) {
+            return;
+        }
+        auto* sheet = new AccountWindowController(window);
+        shown_->accountWindowController = sheet;
+        sheet->name = presentText(vorlane_->name());
+        sheet->email = presentText(vorlane_->email());
+        sheet->server = presentText(vorlane_->host());
+        sheet->windowDidLoad();
+        QObject::connect(sheet, &QDialog::finished, sheet, [weak = std::weak_ptr<Shown>(shown_), sheet] {
+            if (auto shown = weak.lock()) {
+                shown->accountWindowController.clear();
+            }
+            sheet->deleteLater();
+        });
+        sheet->open();
+        return;
+    }
+    if (shown_->emailVerificationWindowController) {
+        return;
+    }
+    auto* sheet = new VerifyEmailWindowController(window);
+    shown_->emailVerificationWindowController = sheet;
+    sheet->vorlane = vorlane_;
+    sheet->windowDidLoad();
+    QObject::connect(sheet, &QDialog::finished, sheet, [weak = std::weak_ptr<Shown>(shown_), sheet] {
+        if (auto shown = weak.lock()) {
+            shown->emailVerificationWindowController.clear();
+        }
+        sheet->deleteLater();
+    });
+    sheet->open();
+}
 
 } // namespace TarvexReader

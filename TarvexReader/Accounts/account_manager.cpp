@@ -1,14 +1,114 @@
 #include "TarvexReader/Accounts/account_manager.h"
 
-#include <QFuture>
+#include <QCoreApplication>
+#include <QMainWindow>
+#include <QPromise>
+
+#include <utility>
+
+#include "TarvexReader/Accounts/account_updater_manager.h"
+#include "TarvexReader/Accounts/main_menu_account_updater.h"
+#include "TarvexReader/Accounts/promising_vorlane_facade.h"
+#include "TarvexReader/QtPlatform/application_windows.h"
 
 namespace TarvexReader {
 
-QFuture<int> AccountManager::beginLogIn(QWidget* /*window*/,
-                                        const std::shared_ptr<Platform::UserDefaults>& /*userDefaults*/,
-                                        const std::shared_ptr<KeychainCredentialsKeeper>& /*credentialsKeeper*/,
-                                        const std::shared_ptr<VorlaneBridge::VorlaneFacade>& /*vorlane*/) {
-    return QtFuture::makeReadyFuture(0);
+// The sheet's code, given once: when the sheet ends, or as 0 when it goes away without ending.
+struct AccountManager::Shown {
+    QPromise<int> promise;
+    bool settled = false;
+
+    void settle(int code) {
+        if (settled) {
+            return;
+        }
+        settled = true;
+        promise.addResult(code);
+        promise.finish();
+    }
+};
+
+AccountManager::~AccountManager() {
+    if (credentialEntryWindowController_) {
+        credentialEntryWindowController_->deleteLater();
+    }
+}
+
+QFuture<int> AccountManager::beginLogIn(QWidget* window, const std::shared_ptr<Platform::UserDefaults>& userDefaults,
+                                        const std::shared_ptr<KeychainCredentialsKeeper>& credentialsKeeper,
+                                        const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane) {
+    if (credentialEntryWindowController_) {
+        return shownOutcome_;
+    }
+    auto shown = std::make_shared<Shown>();
+    shown->promise.start();
+    std::weak_ptr<AccountManager> weak = weak_from_this();
+    shownOutcome_ = shown->promise.future().then(QCoreApplication::instance(), [weak, vorlane](int code) {
+        if (auto self = weak.lock()) {
+            self->showVerifyEmailIfNeeded(code, vorlane);
+        }
+        return code;
+    });
+    QFuture<int> outcome = shownOutcome_;
+    showCredentialSheet(shown, window, userDefaults, credentialsKeeper, vorlane);
+    return outcome;
+}
+
+void AccountManager::showCredentialSheet(const std::shared_ptr<Shown>& shown, QWidget* window,
+                                         const std::shared_ptr<Platform::UserDefaults>& userDefaults,
+                                         const std::shared_ptr<KeychainCredentialsKeeper>& credentialsKeeper,
+                                         const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane) {
+    auto updaters = std::make_shared<AccountUpdaterManager>();
+    updaters->accountUpdaters.push_back(std::make_shared<MainMenuAccountUpdater>(applicationMainMenu()));
+    updaters->accountUpdaters.push_back(credentialsKeeper);
+
+    auto* sheet = new CredentialEntryWindowController(window);
+    credentialEntryWindowController_ = sheet;
+    sheet->userDefaults = userDefaults;
+    sheet->credentialsKeeper = credentialsKeeper;
+    sheet->displayer = window;
+    sheet->signInController = std::make_shared<SignInModule>(std::make_shared<PromisingVorlaneFacade>(vorlane), updaters);
+    sheet->credentialEntryController = std::make_shared<CredentialEntryController>(vorlane, updaters);
+    updaters->accountUpdaters.push_back(sheet->accountUpdater());
+
+    sheet->windowDidLoad();
+    std::weak_ptr<AccountManager> weak = weak_from_this();
+    QObject::connect(sheet, &QDialog::finished, sheet, [weak, shown, sheet](int code) {
+        if (auto self = weak.lock(); self && self->credentialEntryWindowController_ == sheet) {
+            self->credentialEntryWindowController_.clear();
+        }
+        sheet->deleteLater();
+        shown->settle(code);
+    });
+    QObject::connect(sheet, &QObject::destroyed, [shown] { shown->settle(0); });
+    sheet->open();
+}
+
+void AccountManager::showVerifyEmailIfNeeded(int returnCode, const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane) {
+    if (returnCode != 1 || vorlane->userIsVerified()) {
+        return;
+    }
+    QMainWindow* mainWindow = applicationMainWindow();
+    if (mainWindow == nullptr) {
+        return;
+    }
+    if (emailConfirmationPanel_) {
+        // The panel of an earlier account is still up; it names the account the facade holds now.
+        emailConfirmationPanel_->windowDidLoad();
+        return;
+    }
+    auto* panel = new VerifyEmailWindowController(mainWindow);
+    panel->vorlane = vorlane;
+    emailConfirmationPanel_ = panel;
+    panel->windowDidLoad();
+    std::weak_ptr<AccountManager> weak = weak_from_this();
+    QObject::connect(panel, &QDialog::finished, panel, [weak, panel] {
+        if (auto self = weak.lock(); self && self->emailConfirmationPanel_ == panel) {
+            self->emailConfirmationPanel_.clear();
+        }
+        panel->deleteLater();
+    });
+    panel->open();
 }
 
 } // namespace TarvexReader

@@ -1,12 +1,20 @@
-// The application's one account manager: it holds the sign-in dialog that both the menu and the
-// archives' key providers begin on a window.
+// The application's one account manager: it holds the credential sheet that both the menu and the
+// archives' key providers begin on a window, and after a sheet that ended with a success for a user
+// whose e-mail address is not verified yet, shows the verify-email dialog on the main window.
+//
+// One sheet at a time: a request made while a sheet is shown gets that sheet's outcome (its future
+// settles with the same code), so nobody waits on a sheet that is no longer held. A sheet that goes
+// away without ending (its window closed under it) settles as cancelled.
 #pragma once
 
 #include <memory>
 
 #include <QFuture>
+#include <QPointer>
 
 #include "Platform/user_defaults.h"
+#include "TarvexReader/Accounts/credential_entry_window_controller.h"
+#include "TarvexReader/Accounts/verify_email_window_controller.h"
 #include "TarvexReader/Credentials/keychain_credentials_keeper.h"
 #include "Vorlane/vorlane_facade.h"
 
@@ -14,15 +22,33 @@ class QWidget;
 
 namespace TarvexReader {
 
-class AccountManager {
+class AccountManager : public std::enable_shared_from_this<AccountManager> {
 public:
     AccountManager() = default;
+    ~AccountManager();
 
-    // Begins the sign-in dialog on `window`; the future holds the dialog's code (1 signed in, 0
-    // cancelled). So far no dialog is shown and the answer is 0. Main thread only.
+    // Begins the credential sheet on `window`; the future holds the sheet's code (1 signed in or
+    // account created, 0 cancelled) and settles on the main thread. Main thread only.
     QFuture<int> beginLogIn(QWidget* window, const std::shared_ptr<Platform::UserDefaults>& userDefaults,
                             const std::shared_ptr<KeychainCredentialsKeeper>& credentialsKeeper,
                             const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane);
+
+    CredentialEntryWindowController* credentialEntryWindowController() const { return credentialEntryWindowController_; }
+    VerifyEmailWindowController* emailConfirmationPanel() const { return emailConfirmationPanel_; }
+
+private:
+    struct Shown;
+
+    void showCredentialSheet(const std::shared_ptr<Shown>& shown, QWidget* window,
+                             const std::shared_ptr<Platform::UserDefaults>& userDefaults,
+                             const std::shared_ptr<KeychainCredentialsKeeper>& credentialsKeeper,
+                             const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane);
+    void showVerifyEmailIfNeeded(int returnCode, const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane);
+
+    QPointer<CredentialEntryWindowController> credentialEntryWindowController_;
+    QPointer<VerifyEmailWindowController> emailConfirmationPanel_;
+    // The outcome every request made while the current sheet is shown receives.
+    QFuture<int> shownOutcome_;
 };
 
 } // namespace TarvexReader

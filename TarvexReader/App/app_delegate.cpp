@@ -11,8 +11,10 @@
 
 #include "Platform/bundle.h"
 #include "Platform/device_identity.h"
+#include "TarvexReader/Accounts/main_menu_account_updater.h"
 #include "TarvexReader/App/eula_window_controller.h"
 #include "TarvexReader/App/null_vl_storage.h"
+#include "TarvexReader/QtPlatform/application_windows.h"
 
 namespace TarvexReader {
 
@@ -72,6 +74,7 @@ bool AppDelegate::applicationDidFinishLaunching() {
     controller->activateWindow();
     controller->raise();
     window_ = controller;
+    setApplicationMainWindow(controller);
     return true;
 }
 
@@ -83,10 +86,10 @@ void AppDelegate::installMainMenu(QMainWindow* window) {
     file->addSeparator();
     QAction* signIn = file->addAction(QStringLiteral("Sign In…"), this, &AppDelegate::logIn);
     signIn->setObjectName(QStringLiteral("logIn"));
-    signIn->setData(14);
+    signIn->setData(MainMenuAccountUpdater::kSignInTag);
     QAction* account = file->addAction(QStringLiteral("Account…"), this, &AppDelegate::showAccount);
     account->setObjectName(QStringLiteral("showAccount"));
-    account->setData(15);
+    account->setData(MainMenuAccountUpdater::kAccountTag);
     account->setVisible(false);
     account->setEnabled(false);
     file->addSeparator();

@@ -39,3 +39,18 @@ foreach(name progress_window passphrase main_window pipeline)
   set_tests_properties(reader_ui_${name} PROPERTIES LABELS "reader;ui" ENVIRONMENT "${VX_READER_TEST_ENVIRONMENT}"
                                                     TIMEOUT 300)
 endforeach()
+
+# The account windows against the test key service and the desktop's real secret store (gnome-keyring
+# in the test's own session bus, which run_with_secret_service.sh starts).
+add_executable(test_reader_accounts "${CMAKE_CURRENT_LIST_DIR}/accounts_test.cpp")
+set_target_properties(test_reader_accounts PROPERTIES AUTOMOC ON)
+target_include_directories(test_reader_accounts PRIVATE "${CMAKE_SOURCE_DIR}/tests")
+target_link_libraries(test_reader_accounts PRIVATE reader_ui_support vx_test_support GTest::gtest)
+vx_warnings(test_reader_accounts)
+add_test(NAME reader_ui_accounts
+         COMMAND "${CMAKE_SOURCE_DIR}/tests/reader/credentials/secret_service/run_with_secret_service.sh"
+                 $<TARGET_FILE:test_reader_accounts>)
+set_tests_properties(reader_ui_accounts PROPERTIES
+  LABELS "reader;ui" TIMEOUT 300 SKIP_RETURN_CODE 77
+  FIXTURES_REQUIRED keyservice RESOURCE_LOCK keyservice
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VX_ARTIFACT_DIR=${VX_ARTIFACT_DIR};VX_KEYSERVICE_DIR=${VX_KEYSERVICE_DIR};ASAN_OPTIONS=fast_unwind_on_malloc=0;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_LIST_DIR}/accounts_leak_suppressions.txt:print_suppressions=0")
