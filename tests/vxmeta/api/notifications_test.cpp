@@ -142,8 +142,10 @@ TEST_F(Notices, AnswersToProblemNoticesFailAndKeepThemUnknownURNsDoNothing) {
     addProblem("broken");
     setUpgrade(3);
     api.getNotifications();
-    for (const auto& [urn, type] : {std::pair<std::string, std::string>{"broken", "sync_problem"},
-                                    {"VMCUS_3", "upgrade_state"}}) {
+    for (const auto& pair : {std::pair<std::string, std::string>{"broken", "sync_problem"},
+                             {"VMCUS_3", "upgrade_state"}}) {
+        const std::string& urn = pair.first;
+        const std::string& type = pair.second;
         const VxMetaException failure = thrownBy([&] { api.respondToNotification(urn, "Allow"); });
         EXPECT_EQ(failure.category, VXMECAT_INTERNAL);
         EXPECT_EQ(failure.message, "Unexpected notification type " + type);
