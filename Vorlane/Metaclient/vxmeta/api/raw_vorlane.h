@@ -211,9 +211,8 @@ public:
     // Whether the service has numbered the PID.
     bool isRegistered();
 
-    // --- keys, notifications, application data, directory, team and reports -------------------
-    // (operations_awaiting_areas.cpp: their areas are not built yet; each answers empty or fails
-    // with VXMECAT_INTERNAL "Operation not available in this build")
+    // --- managed keys (managed_keys.cpp, key_owner_operations.cpp), application status and
+    // deployment (raw_vorlane.cpp) ---------------------------------------------------------------
     std::shared_ptr<Asset> getAsset(const std::string& urn, bool localOnly, bool askOnNoRight);
     std::shared_ptr<Asset> createAsset(const std::string& name, const std::string& objectKind,
                                        const std::string& objectCookie);
