@@ -261,7 +261,7 @@ void CredentialEntryWindowController::onOK() {
     const std::string entry = createAccountViewController->txtEmail->text().toStdString();
     credentialEntryController->createAccount(entry, name, password.toStdString())
         .then(this, [this] { endSheetWithSuccess(); })
-        .onFailed(this, [this](const AccountFailure& failure) { showCreateAccountFailure(failure.failure); });
+        .onFailed(this, [this](const AccountFailure& failure) { showFailure(failure.failure); });
 }
 
 void CredentialEntryWindowController::onCancel() {
@@ -318,7 +318,7 @@ void CredentialEntryWindowController::signInFailed(const SignInFailure& failure)
     QPointer<CredentialEntryWindowController> self(this);
     runOnMainThreadAsync([self, failure] {
         if (self) {
-            self->showSignInFailure(failure);
+            self->showFailure(failure);
         }
     });
 }
@@ -332,23 +332,12 @@ void CredentialEntryWindowController::updateAccount(const Credential& /*credenti
     });
 }
 
-void CredentialEntryWindowController::showSignInFailure(const SignInFailure& failure) {
+void CredentialEntryWindowController::showFailure(const SignInFailure& failure) {
     setControlsEnabled(true);
     showStatus(std::nullopt);
     signInViewController->txtPassword->clear();
     if (std::holds_alternative<EmailSplitterError>(failure)) {
-        showError(QStringLiteral("Email contains improper formatting"));
-    } else {
-        showError(frameworkFailureText(std::get<Platform::Error>(failure)));
-    }
-}
-
-void CredentialEntryWindowController::showCreateAccountFailure(const SignInFailure& failure) {
-    setControlsEnabled(true);
-    showStatus(std::nullopt);
-    signInViewController->txtPassword->clear();
-    if (std::holds_alternative<EmailSplitterError>(failure)) {
-        // The create-account form's entry without an e-mail part.
+        // Either form's entry without an e-mail part.
         showError(QStringLiteral("Email contains improper formatting"));
     } else {
         showError(frameworkFailureText(std::get<Platform::Error>(failure)));

@@ -95,8 +95,8 @@ private:
     void showStatus(const std::optional<QString>& text);
     void showError(const std::optional<QString>& text);
     void endSheetWithSuccess();
-    void showSignInFailure(const SignInFailure& failure);
-    void showCreateAccountFailure(const SignInFailure& failure);
+    // A failed sign-in or account creation: the controls back, the password cleared, the error shown.
+    void showFailure(const SignInFailure& failure);
     void endSheet(int code);
 
     std::shared_ptr<Link> link_;
