@@ -18,6 +18,7 @@
 #include "TarvexReader/Credentials/keychain_credentials_keeper.h"
 #include "TarvexReader/Credentials/keychain_error.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
+#include "Vorlane/Account/email_with_host.h"
 #include "Vorlane/Errors/vorlane_error.h"
 
 namespace TarvexReader {
@@ -190,7 +191,7 @@ void CredentialEntryWindowController::prefillStoredCredentials() {
         const Credential stored = credentialsKeeper->readStoredCredentials();
         QString entry = QString::fromStdString(stored.username);
         if (stored.host) {
-            entry += QString::fromLatin1(kEmailHostSeparator) + QString::fromStdString(*stored.host);
+            entry += QString::fromLatin1(VorlaneBridge::Email::separator) + QString::fromStdString(*stored.host);
         }
         signInViewController->txtEmail->setText(entry);
         signInViewController->txtPassword->setText(QString::fromStdString(stored.password));

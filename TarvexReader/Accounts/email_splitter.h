@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "Vorlane/Account/email_with_host.h"
+
 namespace TarvexReader {
 
 // The entry has no e-mail part (it is empty or starts with "///").
@@ -21,11 +23,10 @@ struct EmailAndHost {
     std::optional<std::string> host;
 };
 
-inline constexpr char kEmailHostSeparator[] = "///";
-
-// Cuts the entry at every "///" from the left, without overlap: the first part is the e-mail address,
-// unchanged; the second, when not empty, the server; later parts are ignored. Throws
-// `EmailSplitterError` when the first part is empty.
+// Cuts the entry as the framework cuts its address-and-server text (`VorlaneBridge::Email::parts`)
+// and reads the parts its own way: the first part is the e-mail address, unchanged; the second, when
+// not empty, the server; later parts are ignored. Throws `EmailSplitterError` when the first part is
+// empty.
 EmailAndHost splitEmailAndHost(const std::string& entry);
 
 } // namespace TarvexReader

@@ -1,10 +1,6 @@
 #include "Vorlane/Account/email_with_host.h"
 
-#include <vector>
-
 namespace VorlaneBridge::Email {
-
-namespace {
 
 std::vector<std::string_view> parts(std::string_view text) {
     std::vector<std::string_view> found;
@@ -17,8 +13,6 @@ std::vector<std::string_view> parts(std::string_view text) {
     found.push_back(text.substr(start));
     return found;
 }
-
-} // namespace
 
 bool usesOtherHost(std::string_view text) { return parts(text).size() == 2; }
 

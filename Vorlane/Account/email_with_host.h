@@ -4,10 +4,15 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace VorlaneBridge::Email {
 
 inline constexpr char separator[] = "///";
+
+// The text cut at every separator from the left, without overlap; a text holding none is one part.
+// The parts view the text.
+std::vector<std::string_view> parts(std::string_view text);
 
 // Splitting the text at every separator gives exactly two parts.
 bool usesOtherHost(std::string_view text);
