@@ -161,6 +161,21 @@ private:
                sheet->btnCancel->isEnabled() && sheet->btnOK->isEnabled();
     }
 
+    // Asks the provider for a key on a thread of its own, as an extraction does: `answer` gets the
+    // reply and `answered` is set after it. The caller joins the thread.
+    static std::thread askFromAnotherThread(const std::shared_ptr<ModalQueryingKMSProvider>& provider,
+                                            std::optional<std::string>& answer, std::atomic<bool>& answered) {
+        answered = false;
+        return std::thread([&provider, &answer, &answered] {
+            answer = provider->archiveDecryptionPasswordWithJSON("{}");
+            answered = true;
+        });
+    }
+
+    bool waitForSheet() const {
+        return ReaderTest::waitUntil([this] { return manager_->credentialEntryWindowController() != nullptr; });
+    }
+
     bool menuShowsSignedIn() const {
         return !signInItem_->isVisible() && !signInItem_->isEnabled() && accountItem_->isVisible() &&
                accountItem_->isEnabled();
@@ -538,11 +553,8 @@ private slots:
 
         std::atomic<bool> answered{false};
         std::optional<std::string> answer = std::string("untouched");
-        std::thread extraction([&] {
-            answer = provider->archiveDecryptionPasswordWithJSON("{}");
-            answered = true;
-        });
-        QVERIFY(ReaderTest::waitUntil([&] { return manager_->credentialEntryWindowController() != nullptr; }));
+        std::thread extraction = askFromAnotherThread(provider, answer, answered);
+        QVERIFY(waitForSheet());
         auto* sheet = manager_->credentialEntryWindowController();
         QCOMPARE(sheet->parentWidget(), progress.get());
         QTest::qWait(50);
@@ -557,12 +569,8 @@ private slots:
         // Again: a new sheet for the new request; this time the user signs in. The key request that
         // follows is made on the asking thread, never on the main thread.
         verify(account_);
-        answered = false;
-        std::thread retry([&] {
-            answer = provider->archiveDecryptionPasswordWithJSON("{}");
-            answered = true;
-        });
-        QVERIFY(ReaderTest::waitUntil([&] { return manager_->credentialEntryWindowController() != nullptr; }));
+        std::thread retry = askFromAnotherThread(provider, answer, answered);
+        QVERIFY(waitForSheet());
         signIn(manager_->credentialEntryWindowController(), QString::fromLatin1(kEmail), QString::fromLatin1(kPassword));
         QVERIFY(ReaderTest::waitUntil([&] { return answered.load(); }, 60000));
         retry.join();
@@ -586,11 +594,8 @@ private slots:
         const int asked = facade_->asked.load();
         std::atomic<bool> answered{false};
         std::optional<std::string> answer = std::string("untouched");
-        std::thread extraction([&] {
-            answer = provider->archiveDecryptionPasswordWithJSON("{}");
-            answered = true;
-        });
-        QVERIFY(ReaderTest::waitUntil([&] { return manager_->credentialEntryWindowController() != nullptr; }));
+        std::thread extraction = askFromAnotherThread(provider, answer, answered);
+        QVERIFY(waitForSheet());
         auto* sheet = manager_->credentialEntryWindowController();
         sheet->btnHaveAccount->click();
         CreateAccountViewController* form = sheet->createAccountViewController;
