@@ -146,6 +146,17 @@ private:
         click(sheet, "btnOK");
     }
 
+    // Fills the create-account form and presses OK.
+    static void createAccount(CredentialEntryWindowController* sheet, const QString& name, const QString& email,
+                              const QString& password, const QString& reentered) {
+        CreateAccountViewController* form = sheet->createAccountViewController;
+        form->txtName->setText(name);
+        form->txtEmail->setText(email);
+        form->txtPassword->setText(password);
+        form->txtReenterPassword->setText(reentered);
+        click(sheet, "btnOK");
+    }
+
     static bool waitForError(CredentialEntryWindowController* sheet) {
         return ReaderTest::waitUntil([sheet] { return !sheet->lblError->text().isEmpty() && sheet->btnOK->isEnabled(); });
     }
@@ -255,12 +266,8 @@ private slots:
         ReaderTest::saveWindowPicture(sheet, QStringLiteral("credential-sheet-create-account"));
 
         const int before = sheet->height();
-        CreateAccountViewController* form = sheet->createAccountViewController;
-        form->txtName->setText(QStringLiteral("New Person"));
-        form->txtEmail->setText(QStringLiteral("new@example.test"));
-        form->txtPassword->setText(QStringLiteral("one password"));
-        form->txtReenterPassword->setText(QStringLiteral("another password"));
-        click(sheet, "btnOK");
+        createAccount(sheet, QStringLiteral("New Person"), QStringLiteral("new@example.test"),
+                      QStringLiteral("one password"), QStringLiteral("another password"));
         QCOMPARE(sheet->lblError->text(), QStringLiteral("Passwords do not match"));
         QCOMPARE(sheet->cstErrorLabel, CredentialEntryWindowController::kErrorLabelHeight);
         QCOMPARE(sheet->height(), before + CredentialEntryWindowController::kErrorLabelHeight);
@@ -273,6 +280,7 @@ private slots:
         QCOMPARE(countOf(service_.requestsTo("ua/createAccount/")), 0);
 
         // Matching passwords take the error away again: the sheet is back at its height.
+        CreateAccountViewController* form = sheet->createAccountViewController;
         form->txtReenterPassword->setText(QStringLiteral("one password"));
         form->txtEmail->setText(QStringLiteral("///keys.example.org"));
         click(sheet, "btnOK");
@@ -434,12 +442,8 @@ private slots:
         QFuture<int> outcome;
         QPointer<CredentialEntryWindowController> sheet = begin(&outcome);
         sheet->btnHaveAccount->click();
-        CreateAccountViewController* form = sheet->createAccountViewController;
-        form->txtName->setText(QStringLiteral("New Person"));
-        form->txtEmail->setText(QStringLiteral("New.Person@Example.test"));
-        form->txtPassword->setText(QStringLiteral("a new password"));
-        form->txtReenterPassword->setText(QStringLiteral("a new password"));
-        click(sheet, "btnOK");
+        createAccount(sheet, QStringLiteral("New Person"), QStringLiteral("New.Person@Example.test"),
+                      QStringLiteral("a new password"), QStringLiteral("a new password"));
         QCOMPARE(sheet->lblStatus->text(), QStringLiteral("Creating account..."));
         QVERIFY2(ReaderTest::waitUntil([&] { return outcome.isFinished(); }, 60000), qPrintable(errorOf(sheet)));
         QCOMPARE(outcome.result(), 1);
@@ -598,12 +602,8 @@ private slots:
         QVERIFY(waitForSheet());
         auto* sheet = manager_->credentialEntryWindowController();
         sheet->btnHaveAccount->click();
-        CreateAccountViewController* form = sheet->createAccountViewController;
-        form->txtName->setText(QStringLiteral("Another Person"));
-        form->txtEmail->setText(QStringLiteral("another@example.test"));
-        form->txtPassword->setText(QStringLiteral("a new password"));
-        form->txtReenterPassword->setText(QStringLiteral("a new password"));
-        click(sheet, "btnOK");
+        createAccount(sheet, QStringLiteral("Another Person"), QStringLiteral("another@example.test"),
+                      QStringLiteral("a new password"), QStringLiteral("a new password"));
         QVERIFY(ReaderTest::waitUntil([&] { return answered.load(); }, 60000));
         extraction.join();
         QCOMPARE(answer, std::nullopt);
