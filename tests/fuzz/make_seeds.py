@@ -241,7 +241,31 @@ def archive_metadata_seeds():
         '{"cgkey":{"ca":"","keymaterial":"k"},"owner":7}',
         "00ffA0b1",
         "0g",
+        "file-key-1:7:9",
+        '{"owner":{"a":1},"assets":[{"file-key-1:1":"V7-00"}]}',
+        '{"homeServer":7,"cgkey":{"ca":"t","keymaterial":"k"}}',
+        '{"cgkey":{"ca":{},"keymaterial":"k"}}',
+        '{"assets":[{"file-key-9:1":"V7-00","file-key-1:1":"V7-' + "AB" * 64 + '"}]}',
     ]
+
+
+def policy_seeds():
+    """Policy value, password, contingency value, policy kind, contingency name (kPart between)."""
+    rules = ('{"pwd_chk": true, "pwd_min": 8, "pwd_max": 64, "pwd_rep": 2, "pwd_l_min": 1, "pwd_l_pos": 1,'
+             ' "pwd_u_min": 2, "pwd_u_pos": 2, "pwd_d_min": 3, "pwd_d_pos": 1, "pwd_s_min": 1, "pwd_s_pos": "1"}')
+    key = '{"data":"AQID\\nBAUG","type":"x509"}'
+    seeds = [
+        (rules, "Ab1C.de23Fg", "", "", ""),
+        (rules, "aab\u00e9\U0001F600\n1", "", "", ""),
+        ('{"pwd_chk": 1, "pwd_min": 1, "pwd_rep": 1, "pwd_s_min": 1, "pwd_s_pos": 2}', "\udcffab", "", "", ""),
+        ('{"zip_crypt": 2, "zip_crypt_pwd": 0, "zip_crypt_skey": 1, "zip_sign": 7, "zip_create": false}', "", "", "", ""),
+        ('{"cert_id": "K1,K2", "zip_crypt": 1.0}', "", key, "", ""),
+        ('{"cert_id": "\u00e9d"}', "", '{"data":"BAUG","type":"PGP"}', "SATELLITE p\u00f3licy", "\u00e9" * 7 + "\u00e9d"),
+        ("[1]", "x", '{"data":"AQ==","type":"pgp"}', "Satellite Policy Contingency", "cert_id"),
+        ("", "", "", "MFAPolicy", ""),
+    ]
+    return [PART.join(part.encode("utf-8", "surrogateescape") if isinstance(part, str) else part
+                      for part in seed) for seed in seeds]
 
 
 TARGETS = {
@@ -253,6 +277,7 @@ TARGETS = {
     "zip_archive": zip_seeds,
     "persisted_store": store_seeds,
     "archive_metadata": archive_metadata_seeds,
+    "policy_model": policy_seeds,
 }
 
 
