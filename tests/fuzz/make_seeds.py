@@ -268,6 +268,70 @@ def policy_seeds():
                       for part in seed) for seed in seeds]
 
 
+def canonical(value):
+    return json.dumps(value, separators=(",", ":"), sort_keys=True, ensure_ascii=True)
+
+
+def directory_seeds():
+    """Mode byte, then reply body and asked addresses (kPart between); identities self-signed."""
+    pss = padding.PSS(mgf=padding.MGF1(hashes.SHA512()), salt_length=64)
+
+    def identity(email, ident):
+        key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+        public_der = key.public_key().public_bytes(serialization.Encoding.DER, serialization.PublicFormat.PKCS1)
+        record = {"urn": "urn:vx:xpid/%d" % ident, "name": "User %d" % ident, "email": email,
+                  "pubkey": "V2-" + b64(public_der), "url": ""}
+        signature = "V2-" + b64(key.sign(canonical(record).encode(), pss, hashes.SHA512()))
+        return {"id": ident, "signature": signature, "record": record}
+
+    a = identity("a@example.test", 1)
+    b = identity("b@example.test", 2)
+    forged = json.loads(json.dumps(b))
+    forged["record"]["name"] = "Mallory"
+    results = {"results": [{"email": "a@example.test", "xpids": [a]}, {"email": "b@example.test", "xpids": None},
+                           {"email": "c@example.test", "xpids": [forged, 7]}]}
+    seeds = [
+        (0, canonical([a, b, a]), "a@example.test,b@example.test"),
+        (0, "[]", ""),
+        (0, '{"id":3}', "x@y.z"),
+        (1, canonical(results), "a@example.test,b@example.test,d@example.test"),
+        (1 | 4 * 1, canonical(results), "a@example.test,b@example.test"),
+        (1, '{"results":{"email":"a@example.test"}}', ""),
+        (1, '{"results":[{"email":7}]}', ""),
+        (1, '{"results":[{"email":"a@example.test","xpids":{}}]}', ""),
+        (3, '{"results":[],"signature":"V2-AAAA"}', ""),
+        (3, '{"results":[]}', ""),
+        (1, "[1]", ""),
+    ]
+    return [bytes([mode]) + body.encode() + PART + emails.encode() for mode, body, emails in seeds]
+
+
+def audit_seeds():
+    """Settings byte, event limit, byte limit, then the host's lines (kPart between)."""
+    runs = [
+        ['{"category":"step","action":"Add","archive":"plain.zip","item":"a.txt"}',
+         '{"category":"step","action":"Copy","archive":"c.zip","encryption":{"method":"AES"}}',
+         '{"category":"step","action":"Add","archive":"s.zip","item":"b.txt","encryption":{"method":"AES"}}'],
+        ['{"category":"step"}', '{"category":"step","encryption":{"method":"AES"}}',
+         '{"category":"step","action":"Delete","status":{"level":"WARNING","code":0,"description":"gone"}}',
+         '{"category":"step","action":"Update","status":{"level":"error","code":4,"description":"failed"}}'],
+        ['{"category":"begin","archive":"ctx.zip","timestamp":"t0","operator":"op"}',
+         '{"category":"step","action":"Add","archive":"ctx.zip","timestamp":"t0","item":"x"}',
+         '{"category":"begin","archive":"inner.zip"}', '{"category":"step","action":"Add","item":"y"}',
+         '{"category":"end"}', '{"category":"step","action":"Add","archive":"other.zip","item":"z"}',
+         '{"category":"end"}', ""],
+        ['{"category":"step","action":"Add","encryption":{"kms":{"data":"{\\"assets\\":[]}"}},"policy":{"id":3}}',
+         '{"category":{"x":1}}', '{"category":"step","status":"fine"}', '{"category":"step","policy":[1]}',
+         '{"category":"step","action":5}', '{"category":"step","status":{"level":"error","code":"x"}}'],
+        ['{"category":"step","action":"Add","item":"%s"}' % ("x" * 400)] * 3,
+    ]
+    seeds = []
+    for index, lines in enumerate(runs):
+        for settings, entries, size in ((0, 3, 40), (7, 1, 2), (1, 0, 255)):
+            seeds.append(bytes([settings ^ index, entries, size]) + PART.join(line.encode() for line in lines))
+    return seeds
+
+
 TARGETS = {
     "json_readers": json_seeds,
     "aes_texts": aes_seeds,
@@ -278,6 +342,8 @@ TARGETS = {
     "persisted_store": store_seeds,
     "archive_metadata": archive_metadata_seeds,
     "policy_model": policy_seeds,
+    "directory_replies": directory_seeds,
+    "audit_lines": audit_seeds,
 }
 
 
