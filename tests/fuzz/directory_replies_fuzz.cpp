@@ -3,7 +3,8 @@
 // address), bit 1 a recipient-key reply left as it is (else the target signs it with the service
 // key the library holds, so the reading behind the signature check is reached), bits 2 to 4 the
 // look-up's batch limit. The rest is the reply body and the asked addresses (comma-separated),
-// separated by kPart. Further requests (identities read again, retries) end without a reply. The
+// separated by kPart. The server check before a request is answered as the service answers it;
+// further requests (identities read again, retries) end without a reply. The
 // operation runs in the failover wrapper, as the library runs its operations; every run ends in an
 // answer or a VxMetaException; the recipient-key answer has an entry for each address asked
 // for and no other, and the search lists each identity once.
@@ -43,8 +44,15 @@ std::string servicePrivate;
 std::string reply;
 bool replied = false;
 
-// The first exchange gets the reply; every later one ends without an answer.
+// The server check before a request is answered as the service answers it; the first request of
+// the operation gets the reply, and every later exchange ends without an answer.
 void transport(CommIO& io) {
+    if (io.url.find("/etag/0") != std::string::npos) {
+        static const std::string serverCheck = "{\"etag\":0,\"id\":0}";
+        io.status = 200;
+        io.setResponseData(reinterpret_cast<const uint8_t*>(serverCheck.data()), serverCheck.size());
+        return;
+    }
     if (replied) {
         io.status = 0;
         io.errorMessage = "no more replies";
