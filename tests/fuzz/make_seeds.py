@@ -241,7 +241,95 @@ def archive_metadata_seeds():
         '{"cgkey":{"ca":"","keymaterial":"k"},"owner":7}',
         "00ffA0b1",
         "0g",
+        "file-key-1:7:9",
+        '{"owner":{"a":1},"assets":[{"file-key-1:1":"V7-00"}]}',
+        '{"homeServer":7,"cgkey":{"ca":"t","keymaterial":"k"}}',
+        '{"cgkey":{"ca":{},"keymaterial":"k"}}',
+        '{"assets":[{"file-key-9:1":"V7-00","file-key-1:1":"V7-' + "AB" * 64 + '"}]}',
     ]
+
+
+def policy_seeds():
+    """Policy value, password, contingency value, policy kind, contingency name (kPart between)."""
+    rules = ('{"pwd_chk": true, "pwd_min": 8, "pwd_max": 64, "pwd_rep": 2, "pwd_l_min": 1, "pwd_l_pos": 1,'
+             ' "pwd_u_min": 2, "pwd_u_pos": 2, "pwd_d_min": 3, "pwd_d_pos": 1, "pwd_s_min": 1, "pwd_s_pos": "1"}')
+    key = '{"data":"AQID\\nBAUG","type":"x509"}'
+    seeds = [
+        (rules, "Ab1C.de23Fg", "", "", ""),
+        (rules, "aab\u00e9\U0001F600\n1", "", "", ""),
+        ('{"pwd_chk": 1, "pwd_min": 1, "pwd_rep": 1, "pwd_s_min": 1, "pwd_s_pos": 2}', "\udcffab", "", "", ""),
+        ('{"zip_crypt": 2, "zip_crypt_pwd": 0, "zip_crypt_skey": 1, "zip_sign": 7, "zip_create": false}', "", "", "", ""),
+        ('{"cert_id": "K1,K2", "zip_crypt": 1.0}', "", key, "", ""),
+        ('{"cert_id": "\u00e9d"}', "", '{"data":"BAUG","type":"PGP"}', "SATELLITE p\u00f3licy", "\u00e9" * 7 + "\u00e9d"),
+        ("[1]", "x", '{"data":"AQ==","type":"pgp"}', "Satellite Policy Contingency", "cert_id"),
+        ("", "", "", "MFAPolicy", ""),
+    ]
+    return [PART.join(part.encode("utf-8", "surrogateescape") if isinstance(part, str) else part
+                      for part in seed) for seed in seeds]
+
+
+def canonical(value):
+    return json.dumps(value, separators=(",", ":"), sort_keys=True, ensure_ascii=True)
+
+
+def directory_seeds():
+    """Mode byte, then reply body and asked addresses (kPart between); identities self-signed."""
+    pss = padding.PSS(mgf=padding.MGF1(hashes.SHA512()), salt_length=64)
+
+    def identity(email, ident):
+        key = rsa.generate_private_key(public_exponent=65537, key_size=2048)
+        public_der = key.public_key().public_bytes(serialization.Encoding.DER, serialization.PublicFormat.PKCS1)
+        record = {"urn": "urn:vx:xpid/%d" % ident, "name": "User %d" % ident, "email": email,
+                  "pubkey": "V2-" + b64(public_der), "url": ""}
+        signature = "V2-" + b64(key.sign(canonical(record).encode(), pss, hashes.SHA512()))
+        return {"id": ident, "signature": signature, "record": record}
+
+    a = identity("a@example.test", 1)
+    b = identity("b@example.test", 2)
+    forged = json.loads(json.dumps(b))
+    forged["record"]["name"] = "Mallory"
+    results = {"results": [{"email": "a@example.test", "xpids": [a]}, {"email": "b@example.test", "xpids": None},
+                           {"email": "c@example.test", "xpids": [forged, 7]}]}
+    seeds = [
+        (0, canonical([a, b, a]), "a@example.test,b@example.test"),
+        (0, "[]", ""),
+        (0, '{"id":3}', "x@y.z"),
+        (1, canonical(results), "a@example.test,b@example.test,d@example.test"),
+        (1 | 4 * 1, canonical(results), "a@example.test,b@example.test"),
+        (1, '{"results":{"email":"a@example.test"}}', ""),
+        (1, '{"results":[{"email":7}]}', ""),
+        (1, '{"results":[{"email":"a@example.test","xpids":{}}]}', ""),
+        (3, '{"results":[],"signature":"V2-AAAA"}', ""),
+        (3, '{"results":[]}', ""),
+        (1, "[1]", ""),
+    ]
+    return [bytes([mode]) + body.encode() + PART + emails.encode() for mode, body, emails in seeds]
+
+
+def audit_seeds():
+    """Settings byte, event limit, byte limit, then the host's lines (kPart between)."""
+    runs = [
+        ['{"category":"step","action":"Add","archive":"plain.zip","item":"a.txt"}',
+         '{"category":"step","action":"Copy","archive":"c.zip","encryption":{"method":"AES"}}',
+         '{"category":"step","action":"Add","archive":"s.zip","item":"b.txt","encryption":{"method":"AES"}}'],
+        ['{"category":"step"}', '{"category":"step","encryption":{"method":"AES"}}',
+         '{"category":"step","action":"Delete","status":{"level":"WARNING","code":0,"description":"gone"}}',
+         '{"category":"step","action":"Update","status":{"level":"error","code":4,"description":"failed"}}'],
+        ['{"category":"begin","archive":"ctx.zip","timestamp":"t0","operator":"op"}',
+         '{"category":"step","action":"Add","archive":"ctx.zip","timestamp":"t0","item":"x"}',
+         '{"category":"begin","archive":"inner.zip"}', '{"category":"step","action":"Add","item":"y"}',
+         '{"category":"end"}', '{"category":"step","action":"Add","archive":"other.zip","item":"z"}',
+         '{"category":"end"}', ""],
+        ['{"category":"step","action":"Add","encryption":{"kms":{"data":"{\\"assets\\":[]}"}},"policy":{"id":3}}',
+         '{"category":{"x":1}}', '{"category":"step","status":"fine"}', '{"category":"step","policy":[1]}',
+         '{"category":"step","action":5}', '{"category":"step","status":{"level":"error","code":"x"}}'],
+        ['{"category":"step","action":"Add","item":"%s"}' % ("x" * 400)] * 3,
+    ]
+    seeds = []
+    for index, lines in enumerate(runs):
+        for settings, entries, size in ((0, 3, 40), (7, 1, 2), (1, 0, 255)):
+            seeds.append(bytes([settings ^ index, entries, size]) + PART.join(line.encode() for line in lines))
+    return seeds
 
 
 TARGETS = {
@@ -253,6 +341,9 @@ TARGETS = {
     "zip_archive": zip_seeds,
     "persisted_store": store_seeds,
     "archive_metadata": archive_metadata_seeds,
+    "policy_model": policy_seeds,
+    "directory_replies": directory_seeds,
+    "audit_lines": audit_seeds,
 }
 
 
