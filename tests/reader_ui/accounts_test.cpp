@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
 #include <QtTest>
 
@@ -110,6 +111,19 @@ private:
 
     void verify(const Json::Value& account) {
         service_.call("POST", "/people/" + account["id"].asString() + "/verified", "{}");
+    }
+
+    // A verified account with its directory record published, so that keys can be shared with it.
+    Json::Value publishedPerson(const std::string& email) {
+        Json::Value spec;
+        spec["email"] = email;
+        spec["urn"] = "vx-user/" + email;
+        spec["password"] = kPassword;
+        spec["rounds"] = 1000;
+        const Json::Value account = service_.call("POST", "/accounts", jsonText(spec));
+        verify(account);
+        service_.call("POST", "/people/" + account["id"].asString() + "/publish", "{}");
+        return account;
     }
 
     // The stored credential, or the kind of failure of the read.
@@ -609,6 +623,91 @@ private slots:
         QCOMPARE(answer, std::nullopt);
         QCOMPARE(facade_->asked.load(), asked);
         QVERIFY(ReaderTest::waitUntil([] { return !ReaderTest::visibleWindows<VerifyEmailWindowController>().isEmpty(); }));
+    }
+    // End to end: an archive whose entry is protected by A's managed key (the framework made the key,
+    // gave B access and made the archive password and its metadata; the fixture writer made the
+    // archive) is dropped while nobody is signed in; the sign-in sheet appears on its progress window;
+    // B signs in; the entry is extracted unchanged, without the passphrase sheet, and B's sign-in is in
+    // the secret store exactly when remembering was on.
+    void managedKeyArchiveAsksForTheSignIn_data() {
+        QTest::addColumn<bool>("remember");
+        QTest::newRow("remembered") << true;
+        QTest::newRow("not remembered") << false;
+    }
+
+    void managedKeyArchiveAsksForTheSignIn() {
+        QFETCH(bool, remember);
+        ReaderTest::PrivateHome home;
+        // Each account sees only its own records and those shared with it.
+        service_.call("POST", "/views", "{\"enabled\":true}");
+        const std::string owner = "owner@example.test";
+        const std::string reader = "b@example.test";
+        publishedPerson(owner);
+        publishedPerson(reader);
+
+        // A, on a device of its own, makes the key, gives B access and asks for an archive password.
+        QProcess maker;
+        maker.start(QStringLiteral(VX_MANAGED_KEY_TOOL),
+                    {QStringLiteral("--server"), QString::fromStdString(service_.servers.at(0)),
+                     QStringLiteral("--server-key"), QString::fromStdString(service_.servicePublicKey),
+                     QStringLiteral("--ca-file"), QString::fromStdString(service_.caFile),
+                     QStringLiteral("--owner"), QString::fromStdString(owner),
+                     QStringLiteral("--owner-password"), QString::fromLatin1(kPassword),
+                     QStringLiteral("--reader"), QString::fromStdString(reader),
+                     QStringLiteral("--key-name"), QStringLiteral("Plans")});
+        QVERIFY(maker.waitForFinished(120000));
+        QVERIFY2(maker.exitStatus() == QProcess::NormalExit && maker.exitCode() == 0,
+                 maker.readAllStandardError().constData());
+        const std::string output = maker.readAllStandardOutput().toStdString();
+        const Json::Value made = VxMeta::parseJson(output);
+        const std::string password = made["password"].asString();
+        const std::string metadata = made["key_record"].asString();
+        QVERIFY2(!password.empty(), output.c_str());
+        QVERIFY2(VxMeta::parseJson(metadata)["assets"][0].isMember(made["urn"].asString() + ":1"), metadata.c_str());
+        QVERIFY(!facade_->userIsAlreadyLoggedIn());
+
+        const QByteArray contents = "The plans, byte for byte: \x01\x02\xff\n";
+        Json::Value entry;
+        entry["name"] = "Plans/plans.txt";
+        entry["hex"] = contents.toHex().toStdString();
+        entry["encryption"] = "aes";
+        entry["password"] = password;
+        entry["key_record"] = metadata;
+        Json::Value description;
+        description["entries"].append(entry);
+        const QString files = home.path(QStringLiteral("files"));
+        ReaderTest::writeFiles(files, {{QStringLiteral("description.json"), QByteArray::fromStdString(jsonText(description))}});
+        QCOMPARE(ReaderTest::run(files, QStringLiteral("python3"),
+                                 {QStringLiteral(VX_SOURCE_DIR "/tests/zentile/fixtures/make_archives.py"),
+                                  QStringLiteral("spec"), QStringLiteral("description.json"), QStringLiteral("Plans.zip")}),
+                 0);
+
+        defaults_->setBool(remember, kRememberCredentialsKey);
+        auto processor = std::make_shared<ZIPItemsProcessor>(manager_, defaults_, keeper_, facade_);
+        processor->processArchiveURL(QUrl::fromLocalFile(files + QStringLiteral("/Plans.zip")));
+        QVERIFY(ReaderTest::waitUntil([&] { return manager_->credentialEntryWindowController() != nullptr; }, 60000));
+        QPointer<CredentialEntryWindowController> sheet = manager_->credentialEntryWindowController();
+        QVERIFY(qobject_cast<ProgressWindowController*>(sheet->parentWidget()) != nullptr);
+        QCOMPARE(sheet->btnRememberCreds->isChecked(), remember);
+        ReaderTest::saveWindowPicture(sheet, QStringLiteral("credential-sheet-on-demand"));
+        signIn(sheet, QString::fromStdString(reader), QString::fromLatin1(kPassword));
+        QVERIFY2(ReaderTest::waitUntil([&] { return processor->processors().empty(); }, 120000), qPrintable(errorOf(sheet)));
+
+        QFile extracted(home.desktop() + QStringLiteral("/Plans/plans.txt"));
+        QVERIFY2(extracted.open(QIODevice::ReadOnly), qPrintable(extracted.fileName()));
+        QCOMPARE(extracted.readAll(), contents);
+        QCOMPARE(QString::fromStdString(facade_->email()), QString::fromStdString(reader));
+        QVERIFY(ReaderTest::visibleWindows<PasswordWindowController>().isEmpty());
+        QVERIFY(facade_->asked.load() >= 1);
+        QCOMPARE(facade_->askedOnMainThread.load(), 0);
+        if (remember) {
+            const auto kept = stored();
+            QVERIFY(kept.has_value());
+            QCOMPARE(*kept, Credential(reader, std::nullopt, kPassword));
+        } else {
+            QVERIFY(!stored());
+            QCOMPARE(itemsOfClass(KeychainItemClass::internetPassword), 0);
+        }
     }
 
 };

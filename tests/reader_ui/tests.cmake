@@ -46,6 +46,10 @@ add_executable(test_reader_accounts "${CMAKE_CURRENT_LIST_DIR}/accounts_test.cpp
 set_target_properties(test_reader_accounts PROPERTIES AUTOMOC ON)
 target_include_directories(test_reader_accounts PRIVATE "${CMAKE_SOURCE_DIR}/tests")
 target_link_libraries(test_reader_accounts PRIVATE reader_ui_support vx_test_support GTest::gtest)
+# The demo's key maker makes the managed key and archive password of the end-to-end test.
+target_compile_definitions(test_reader_accounts PRIVATE
+  VX_MANAGED_KEY_TOOL="$<TARGET_FILE:managed-key-archive-password>")
+add_dependencies(test_reader_accounts managed-key-archive-password)
 vx_warnings(test_reader_accounts)
 add_test(NAME reader_ui_accounts
          COMMAND "${CMAKE_SOURCE_DIR}/tests/reader/credentials/secret_service/run_with_secret_service.sh"
