@@ -113,19 +113,6 @@ private:
         service_.call("POST", "/people/" + account["id"].asString() + "/verified", "{}");
     }
 
-    // A verified account with its directory record published, so that keys can be shared with it.
-    Json::Value publishedPerson(const std::string& email) {
-        Json::Value spec;
-        spec["email"] = email;
-        spec["urn"] = "vx-user/" + email;
-        spec["password"] = kPassword;
-        spec["rounds"] = 1000;
-        const Json::Value account = service_.call("POST", "/accounts", jsonText(spec));
-        verify(account);
-        service_.call("POST", "/people/" + account["id"].asString() + "/publish", "{}");
-        return account;
-    }
-
     // The stored credential, or the kind of failure of the read.
     std::optional<Credential> stored(KeychainError::Kind* failure = nullptr) {
         try {
@@ -642,8 +629,8 @@ private slots:
         service_.call("POST", "/views", "{\"enabled\":true}");
         const std::string owner = "owner@example.test";
         const std::string reader = "b@example.test";
-        publishedPerson(owner);
-        publishedPerson(reader);
+        service_.publishedPerson(owner, kPassword);
+        service_.publishedPerson(reader, kPassword);
 
         // A, on a device of its own, makes the key, gives B access and asks for an archive password.
         QProcess maker;

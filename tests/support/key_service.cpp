@@ -67,6 +67,21 @@ Json::Value KeyService::call(const std::string& method, const std::string& path,
     return parseJson(reply);
 }
 
+Json::Value KeyService::publishedPerson(const std::string& email, const std::string& password) const {
+    Json::Value spec;
+    spec["email"] = email;
+    spec["urn"] = "vx-user/" + email;
+    spec["password"] = password;
+    spec["rounds"] = 1000;
+    const Json::Value account = call("POST", "/accounts", jsonString(spec));
+    EXPECT_FALSE(account.isMember("error")) << jsonString(account);
+    for (const char* step : {"/verified", "/publish"}) {
+        const Json::Value reply = call("POST", "/people/" + account["id"].asString() + step, "{}");
+        EXPECT_FALSE(reply.isMember("error")) << step << ": " << jsonString(reply);
+    }
+    return account;
+}
+
 void KeyService::reset() const { EXPECT_TRUE(call("POST", "/reset", "{}")["ok"].asBool()); }
 
 void KeyService::fault(const Json::Value& description) const {

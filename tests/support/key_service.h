@@ -29,6 +29,9 @@ struct KeyService {
     void reset() const;
     void fault(const Json::Value& description) const;
     Json::Value log() const;
+    // A password account (1000 rounds, URN "vx-user/<email>") with its address verified and its
+    // directory record published, so that keys can be shared with it; the account as made.
+    Json::Value publishedPerson(const std::string& email, const std::string& password) const;
     // The log entries of requests whose path ends with `suffix`.
     std::vector<Json::Value> requestsTo(const std::string& suffix) const;
 };

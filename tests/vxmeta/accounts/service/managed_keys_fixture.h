@@ -58,17 +58,7 @@ protected:
     }
     // A password account with a verified address and its directory record published. Its URN has no
     // ":", which a key reference keeps for the key sequence.
-    Json::Value person(const std::string& email) {
-        Json::Value spec;
-        spec["email"] = email;
-        spec["urn"] = "vx-user/" + email;
-        spec["password"] = kPassword;
-        spec["rounds"] = 1000;
-        const Json::Value account = admin("/accounts", spec);
-        admin("/people/" + account["id"].asString() + "/verified", Json::Value(Json::objectValue));
-        admin("/people/" + account["id"].asString() + "/publish", Json::Value(Json::objectValue));
-        return account;
-    }
+    Json::Value person(const std::string& email) { return service.publishedPerson(email, kPassword); }
     // The account's personal key made on the service, with its session key.
     Json::Value personalKeyOf(const Json::Value& account) {
         Json::Value spec;
