@@ -93,6 +93,14 @@ void setMainQueue(std::shared_ptr<DispatchQueue> queue) {
     mainQueueSetting().set(std::move(queue));
 }
 
+void asyncOnMainQueue(std::function<void()> work) {
+    if (auto queue = mainQueue()) {
+        queue->async(std::move(work));
+    } else {
+        work();
+    }
+}
+
 void RunLoopQueue::async(std::function<void()> work) {
     {
         std::lock_guard<std::mutex> guard(mutex_);

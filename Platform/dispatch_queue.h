@@ -28,6 +28,8 @@ public:
 // The main queue; null until the host sets one.
 std::shared_ptr<DispatchQueue> mainQueue();
 void setMainQueue(std::shared_ptr<DispatchQueue> queue);
+// Puts work on the main queue, or runs it at once when the host set none.
+void asyncOnMainQueue(std::function<void()> work);
 
 // The default-priority global queue: a thread pool made on first use, unless the host or a test set
 // another queue. Work put there may run side by side with other work of the queue.

@@ -177,19 +177,11 @@ void VorlaneFacade::refreshInternalState() {
     }
 }
 
-void VorlaneFacade::syncNow() {
-    std::weak_ptr<VorlaneFacade> weak = weak_from_this();
-    auto step = [weak] {
-        if (auto self = weak.lock()) {
-            self->stopTimer();
-            self->onGlobalQueue(&VorlaneFacade::syncAndProcessMetadataWithTimerStep);
-        }
-    };
-    if (auto queue = Platform::mainQueue()) {
-        queue->async(std::move(step));
-    } else {
-        step();
-    }
+void VorlaneFacade::syncNow() { onMainQueue(&VorlaneFacade::stopTimerAndSync); }
+
+void VorlaneFacade::stopTimerAndSync() {
+    stopTimer();
+    syncAndProcessMetadataWithTimer();
 }
 
 double VorlaneFacade::syncInterval() const {
@@ -222,14 +214,9 @@ void VorlaneFacade::syncAndProcessMetadataWithTimerStep() { clientSyncWithError(
 
 void VorlaneFacade::onMainQueue(void (VorlaneFacade::*step)()) {
     std::weak_ptr<VorlaneFacade> weak = weak_from_this();
-    auto work = [weak, step] {
+    Platform::asyncOnMainQueue([weak, step] {
         if (auto self = weak.lock()) ((*self).*step)();
-    };
-    if (auto queue = Platform::mainQueue()) {
-        queue->async(std::move(work));
-    } else {
-        work();
-    }
+    });
 }
 
 void VorlaneFacade::onGlobalQueue(void (VorlaneFacade::*step)()) {

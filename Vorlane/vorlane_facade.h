@@ -152,6 +152,8 @@ private:
     void onMainQueue(void (VorlaneFacade::*step)());
     void onGlobalQueue(void (VorlaneFacade::*step)());
     void syncAndProcessMetadataWithTimerStep();
+    // syncNow's work on the main queue.
+    void stopTimerAndSync();
 
     mutable std::mutex storageMutex_;
     std::shared_ptr<VLStorage> storage_;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "TarvexReader/QtPlatform/held_dialog.h"
+
 namespace TarvexReader {
 
 namespace {
@@ -27,13 +29,7 @@ void AccountInformationController::showAccountInformation(QWidget* window) {
         sheet->email = presentText(vorlane_->email());
         sheet->server = presentText(vorlane_->host());
         sheet->windowDidLoad();
-        QObject::connect(sheet, &QDialog::finished, sheet, [weak = std::weak_ptr<Shown>(shown_), sheet] {
-            if (auto shown = weak.lock()) {
-                shown->accountWindowController.clear();
-            }
-            sheet->deleteLater();
-        });
-        sheet->open();
+        openHeldDialog(sheet, std::weak_ptr<Shown>(shown_), &Shown::accountWindowController);
         return;
     }
     if (shown_->emailVerificationWindowController) {
@@ -43,13 +39,7 @@ void AccountInformationController::showAccountInformation(QWidget* window) {
     shown_->emailVerificationWindowController = sheet;
     sheet->vorlane = vorlane_;
     sheet->windowDidLoad();
-    QObject::connect(sheet, &QDialog::finished, sheet, [weak = std::weak_ptr<Shown>(shown_), sheet] {
-        if (auto shown = weak.lock()) {
-            shown->emailVerificationWindowController.clear();
-        }
-        sheet->deleteLater();
-    });
-    sheet->open();
+    openHeldDialog(sheet, std::weak_ptr<Shown>(shown_), &Shown::emailVerificationWindowController);
 }
 
 } // namespace TarvexReader

@@ -10,6 +10,7 @@
 #include "TarvexReader/Accounts/main_menu_account_updater.h"
 #include "TarvexReader/Accounts/promising_vorlane_facade.h"
 #include "TarvexReader/QtPlatform/application_windows.h"
+#include "TarvexReader/QtPlatform/held_dialog.h"
 
 namespace TarvexReader {
 
@@ -101,14 +102,7 @@ void AccountManager::showVerifyEmailIfNeeded(int returnCode, const std::shared_p
     panel->vorlane = vorlane;
     emailConfirmationPanel_ = panel;
     panel->windowDidLoad();
-    std::weak_ptr<AccountManager> weak = weak_from_this();
-    QObject::connect(panel, &QDialog::finished, panel, [weak, panel] {
-        if (auto self = weak.lock(); self && self->emailConfirmationPanel_ == panel) {
-            self->emailConfirmationPanel_.clear();
-        }
-        panel->deleteLater();
-    });
-    panel->open();
+    openHeldDialog(panel, weak_from_this(), &AccountManager::emailConfirmationPanel_);
 }
 
 } // namespace TarvexReader

@@ -168,7 +168,6 @@ void CredentialEntryWindowController::showSelectedForm() {
     }
     removed->hide();
     removed->setParent(this);
-    removed->hide();
     customView->resize(shown->size());
     shown->setParent(customView);
     shown->move(0, 0);

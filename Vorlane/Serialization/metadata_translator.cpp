@@ -52,12 +52,8 @@ bool MetadataTranslator::restoreMetadata(const std::optional<std::vector<VLSeria
     } catch (const VxMeta::VxMetaException& failure) {
         if (failure.category == VxMeta::VXMECAT_INVALID_METADATA) {
             const void* poster = this;
-            auto announce = [poster] { Platform::NotificationCenter::defaultCenter().post(kInvalidMetadata, poster); };
-            if (auto queue = Platform::mainQueue()) {
-                queue->async(std::move(announce));
-            } else {
-                announce();
-            }
+            Platform::asyncOnMainQueue(
+                [poster] { Platform::NotificationCenter::defaultCenter().post(kInvalidMetadata, poster); });
         }
         if (VxMeta::logLevelOn(2)) VxMeta::writeLog(2, "%s", failure.what());
         return Platform::failWith(error, errorWithVxMetaException(failure));

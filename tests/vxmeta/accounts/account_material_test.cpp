@@ -23,6 +23,7 @@
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/device.h"
 #include "vxmeta/sync/meta_state.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 using VxMeta::testing::FakeReply;
@@ -42,7 +43,7 @@ std::string pythonVerdict(const AccountInfoGenerator& made, const std::string& p
     material["shash"] = made.sid.shash;
     material["prikey"] = made.sid.prikey;
     material["derivedUrn"] = derivedUrn;
-    const std::string file = ::testing::TempDir() + "account_material.json";
+    const std::string file = VxMetaTest::processTempPath("account_material.json");
     std::ofstream(file) << jsonString(material);
     const std::string command =
         std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/account_material.py check " + file;

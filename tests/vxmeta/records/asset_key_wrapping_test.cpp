@@ -28,6 +28,7 @@
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/user.h"
 #include "vxmeta/sync/meta_state.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 
@@ -277,7 +278,7 @@ TEST_F(KeyWrapping, IssuedKeyOpensElsewhere) {
     const std::string sessionKey = issued->decryptKeyMaterial();
     ASSERT_EQ(sessionKey.size(), 44u);
 
-    const std::string path = ::testing::TempDir() + "issued_key.json";
+    const std::string path = VxMetaTest::processTempPath("issued_key.json");
     Json::Value given(Json::objectValue);
     given["private_der"] = vec("user_private_der");
     given["personal_key"] = vec("personal_key");

@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -17,6 +16,7 @@
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/record_signing.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 using VxMetaTest::canonical;
@@ -42,7 +42,7 @@ std::string runPython(const std::string& arguments, int& status) {
 
 bool pythonVerifies(const std::string& serverForm) {
     // One file per process: other test programs, and other checkouts, run beside this one.
-    const std::string path = ::testing::TempDir() + "identity_record-" + std::to_string(getpid()) + ".json";
+    const std::string path = VxMetaTest::processTempPath("identity_record.json");
     std::ofstream(path, std::ios::binary) << serverForm;
     int status = -1;
     const std::string verdict = runPython("verify " + path, status);

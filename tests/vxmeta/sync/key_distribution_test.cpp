@@ -25,6 +25,7 @@
 #include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/records/team_data.h"
 #include "vxmeta/sync/meta_state.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 using namespace VxMetaTest;
@@ -36,7 +37,7 @@ const std::string kTeam = "urn:team/t";
 
 // Python's verdict on the cases ("valid\n" when all hold).
 std::string pythonVerdict(const Json::Value& cases) {
-    const std::string file = ::testing::TempDir() + "key_distribution.json";
+    const std::string file = VxMetaTest::processTempPath("key_distribution.json");
     std::ofstream(file) << jsonString(cases);
     const std::string command =
         std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/key_distribution.py check " + file;

@@ -3,7 +3,6 @@
 #include "vxmeta/sync/manifest.h"
 
 #include <cstdio>
-#include <unistd.h>
 #include <fstream>
 #include <string>
 
@@ -18,6 +17,7 @@
 #include "support/record_test_support.h"
 #include "vxmeta/sync/manifest_texts.h"
 #include "vxmeta/sync/meta_state.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 using VxMetaTest::failsWith;
@@ -31,7 +31,7 @@ const Json::Value& vectors() {
 
 // Runs the Python checker over a stored list of [name, value] pairs; its report.
 Json::Value pythonCheck(const Json::Value& pairs) {
-    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_manifest_check.json";
+    const std::string path = VxMetaTest::processTempPath("manifest_check.json");
     std::ofstream(path, std::ios::binary) << jsonString(pairs);
     int status = 0;
     const std::string out = VxMetaTest::runVectorScript("store_manifest.py", "check " + path, status);

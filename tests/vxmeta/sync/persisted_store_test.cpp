@@ -5,7 +5,6 @@
 #include "vxmeta/sync/persisted_store.h"
 
 #include <cstdio>
-#include <unistd.h>
 #include <functional>
 #include <fstream>
 #include <map>
@@ -47,6 +46,7 @@
 #include "vxmeta/records/user.h"
 #include "vxmeta/records/xpid.h"
 #include "vxmeta/sync/meta_state.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 using VxMetaTest::failsWith;
@@ -189,7 +189,7 @@ Json::Value toJsonPairs(const SerialList& list) {
 
 // Runs the Python store script with a JSON file argument; its parsed output.
 Json::Value runStoreScript(const std::string& command, const Json::Value& input, int& status) {
-    const std::string path = ::testing::TempDir() + std::to_string(getpid()) + "_store_input.json";
+    const std::string path = VxMetaTest::processTempPath("store_input.json");
     std::ofstream(path, std::ios::binary) << jsonString(input);
     const std::string out = VxMetaTest::runVectorScript("store_manifest.py", command + " " + path, status);
     std::remove(path.c_str());

@@ -23,6 +23,7 @@
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/sync/sync_cycle.h"
+#include "support/temp_path.h"
 
 namespace VxMeta::testing {
 
@@ -134,7 +135,7 @@ protected:
         c["recipient"]["wrapped"] = recipientWrapped;
         Json::Value cases(Json::arrayValue);
         cases.append(c);
-        const std::string file = ::testing::TempDir() + "managed_keys_service.json";
+        const std::string file = VxMetaTest::processTempPath("managed_keys_service.json");
         std::ofstream(file) << jsonString(cases);
         const std::string command =
             std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/key_distribution.py check " + file;

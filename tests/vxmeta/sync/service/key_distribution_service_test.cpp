@@ -30,6 +30,7 @@
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/sync/meta_state.h"
 #include "vxmeta/sync/sync_cycle.h"
+#include "support/temp_path.h"
 
 using namespace VxMeta;
 
@@ -144,7 +145,7 @@ protected:
         c["recipient"]["wrapped"] = recipientWrapped;
         Json::Value cases(Json::arrayValue);
         cases.append(c);
-        const std::string file = ::testing::TempDir() + "key_distribution_service.json";
+        const std::string file = VxMetaTest::processTempPath("key_distribution_service.json");
         std::ofstream(file) << jsonString(cases);
         const std::string command =
             std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/key_distribution.py check " + file;
