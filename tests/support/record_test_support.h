@@ -11,6 +11,7 @@
 #include <json/value.h>
 
 #include "vxmeta/foundation/json.h"
+#include "support/temp_path.h"
 
 namespace VxMetaTest {
 
@@ -41,6 +42,32 @@ inline std::string runVectorScript(const std::string& script, const std::string&
     while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
     status = pclose(pipe);
     return out;
+}
+
+// Hands `input` to a script of tests/vectors as "check FILE" (FILE private to this process, named
+// after `fileName`, removed afterwards); the script's standard output.
+inline std::string checkWithVectorScript(const std::string& script, const Json::Value& input,
+                                         const std::string& fileName) {
+    const std::string file = processTempPath(fileName);
+    std::ofstream(file, std::ios::binary) << VxMeta::jsonString(input);
+    int status = 0;
+    std::string out = runVectorScript(script, "check " + file, status);
+    std::remove(file.c_str());
+    return out;
+}
+
+// The independent reader's verdict ("valid\n") that two wrapped forms hold the same session key.
+inline std::string sameSessionVerdict(const std::string& holderKey, const std::string& holderWrapped,
+                                      const std::string& recipientKey, const std::string& recipientWrapped) {
+    Json::Value c;
+    c["kind"] = "session";
+    c["holder"]["privateKey"] = holderKey;
+    c["holder"]["wrapped"] = holderWrapped;
+    c["recipient"]["privateKey"] = recipientKey;
+    c["recipient"]["wrapped"] = recipientWrapped;
+    Json::Value cases(Json::arrayValue);
+    cases.append(c);
+    return checkWithVectorScript("key_distribution.py", cases, "same_session.json");
 }
 
 // A file of tests/vectors, parsed.

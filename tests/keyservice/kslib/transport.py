@@ -5,6 +5,7 @@ an instance that stops listening also closes the connections it holds open."""
 
 import ctypes
 import ctypes.util
+import errno
 import http.server
 import itertools
 import socket
@@ -43,7 +44,14 @@ class Listener:
         self.lock = threading.Condition()
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self.sock.bind(("127.0.0.1", _free_port()))
+        # Another process on the machine can take the probed port before we bind it: probe again.
+        for attempt in range(20):
+            try:
+                self.sock.bind(("127.0.0.1", _free_port()))
+                break
+            except OSError as failure:
+                if failure.errno != errno.EADDRINUSE or attempt == 19:
+                    raise
         self.port = self.sock.getsockname()[1]
         self.sock.listen(64)
         self.sock.settimeout(0.2)

@@ -23,7 +23,7 @@
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/device.h"
 #include "vxmeta/sync/meta_state.h"
-#include "support/temp_path.h"
+#include "support/record_test_support.h"
 
 using namespace VxMeta;
 using VxMeta::testing::FakeReply;
@@ -43,18 +43,7 @@ std::string pythonVerdict(const AccountInfoGenerator& made, const std::string& p
     material["shash"] = made.sid.shash;
     material["prikey"] = made.sid.prikey;
     material["derivedUrn"] = derivedUrn;
-    const std::string file = VxMetaTest::processTempPath("account_material.json");
-    std::ofstream(file) << jsonString(material);
-    const std::string command =
-        std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/account_material.py check " + file;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "no python";
-    char buffer[256];
-    std::string out;
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
+    return VxMetaTest::checkWithVectorScript("account_material.py", material, "account_material.json");
 }
 
 class AccountMaterial : public ::testing::Test {

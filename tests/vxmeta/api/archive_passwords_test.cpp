@@ -4,6 +4,7 @@
 // line feed, the hex digits for each password length); the failure table; the contingency form; the
 // two small queries.
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -122,11 +123,13 @@ protected:
     // The independent reader's verdict on each case, one line each, "ok" when it finds nothing wrong.
     static std::vector<std::string> pythonVerdicts(const Json::Value& cases) {
         // One file per test: CTest runs the tests of this program side by side.
-        const std::string file = ::testing::TempDir() + "archive_passwords_" +
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".json";
+        const std::string file = VxMetaTest::processTempPath(
+            std::string("archive_passwords_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+            ".json");
         std::ofstream(file, std::ios::binary) << jsonString(cases);
         int status = 0;
         const std::string out = VxMetaTest::runVectorScript("archive_metadata.py", "check " + file, status);
+        std::remove(file.c_str());
         EXPECT_EQ(status, 0) << out;
         const std::vector<std::string> lines = splitParts(out.empty() ? out : out.substr(0, out.size() - 1), "\n");
         EXPECT_EQ(lines.size(), cases.size()) << out;

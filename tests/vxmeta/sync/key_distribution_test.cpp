@@ -25,7 +25,7 @@
 #include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/records/team_data.h"
 #include "vxmeta/sync/meta_state.h"
-#include "support/temp_path.h"
+#include "support/record_test_support.h"
 
 using namespace VxMeta;
 using namespace VxMetaTest;
@@ -37,18 +37,7 @@ const std::string kTeam = "urn:team/t";
 
 // Python's verdict on the cases ("valid\n" when all hold).
 std::string pythonVerdict(const Json::Value& cases) {
-    const std::string file = VxMetaTest::processTempPath("key_distribution.json");
-    std::ofstream(file) << jsonString(cases);
-    const std::string command =
-        std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/key_distribution.py check " + file;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return "no python";
-    char buffer[256];
-    std::string out;
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-    return out;
+    return VxMetaTest::checkWithVectorScript("key_distribution.py", cases, "key_distribution.json");
 }
 
 // A case list of one case.

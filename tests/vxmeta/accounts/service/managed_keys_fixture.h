@@ -23,7 +23,7 @@
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/records/identity_lookup.h"
 #include "vxmeta/sync/sync_cycle.h"
-#include "support/temp_path.h"
+#include "support/record_test_support.h"
 
 namespace VxMeta::testing {
 
@@ -127,26 +127,7 @@ protected:
     // Python's verdict that two wrapped forms hold the same session key.
     static std::string sameSession(const std::string& holderKey, const std::string& holderWrapped,
                                    const std::string& recipientKey, const std::string& recipientWrapped) {
-        Json::Value c;
-        c["kind"] = "session";
-        c["holder"]["privateKey"] = holderKey;
-        c["holder"]["wrapped"] = holderWrapped;
-        c["recipient"]["privateKey"] = recipientKey;
-        c["recipient"]["wrapped"] = recipientWrapped;
-        Json::Value cases(Json::arrayValue);
-        cases.append(c);
-        const std::string file = VxMetaTest::processTempPath("managed_keys_service.json");
-        std::ofstream(file) << jsonString(cases);
-        const std::string command =
-            std::string(VX_PYTHON) + " " + VX_SOURCE_DIR + "/tests/vectors/key_distribution.py check " + file;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return "no python";
-        char buffer[256];
-        std::string out;
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        pclose(pipe);
-        return out;
+        return VxMetaTest::sameSessionVerdict(holderKey, holderWrapped, recipientKey, recipientWrapped);
     }
 };
 
