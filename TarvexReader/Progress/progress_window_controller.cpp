@@ -9,11 +9,12 @@
 
 #include "TarvexReader/Progress/file_size_translator.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
+#include "vxmeta/foundation/clock.h"
 
 namespace TarvexReader {
 
 namespace {
-constexpr std::chrono::milliseconds kProgressInterval(100);
+constexpr std::int64_t kProgressIntervalMillis = 100;
 
 QString fromUtf8(const std::string& text) {
     return QString::fromStdString(text);
@@ -77,8 +78,9 @@ bool ProgressWindowController::displayEvent(const ProcessingEvent& event) {
 
 bool ProgressWindowController::displayProgress(const ProcessingEvent& event, std::uint64_t current,
                                                std::uint64_t maximum) {
-    const auto now = std::chrono::steady_clock::now();
-    if (lastProgressUpdate_ && now - *lastProgressUpdate_ < kProgressInterval) {
+    // The process clock, so tests can move time; a clock set back does not hold the display still.
+    const std::int64_t now = VxMeta::nowMillis();
+    if (lastProgressUpdate_ && now >= *lastProgressUpdate_ && now - *lastProgressUpdate_ < kProgressIntervalMillis) {
         return cancel_.load();
     }
     QPointer<ProgressWindowController> weak(this);
@@ -103,7 +105,7 @@ bool ProgressWindowController::displayProgress(const ProcessingEvent& event, std
             weak->txtRatio->setText(QString::number(current) + QLatin1Char('/') + QString::number(maximum));
         }
     });
-    lastProgressUpdate_ = std::chrono::steady_clock::now();
+    lastProgressUpdate_ = VxMeta::nowMillis();
     return cancel_.load();
 }
 

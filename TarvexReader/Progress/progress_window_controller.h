@@ -6,7 +6,7 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
+#include <cstdint>
 #include <optional>
 
 #include <QWidget>
@@ -45,7 +45,8 @@ private:
     // Written on the main thread, read on the extraction thread.
     std::atomic<bool> cancel_{false};
     // Read and written by the extraction thread only.
-    std::optional<std::chrono::steady_clock::time_point> lastProgressUpdate_;
+    // Milliseconds of the process clock when progress was last shown.
+    std::optional<std::int64_t> lastProgressUpdate_;
 };
 
 } // namespace TarvexReader

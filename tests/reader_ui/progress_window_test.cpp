@@ -10,6 +10,7 @@
 #include "TarvexReader/Progress/progress_window_controller.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
 #include "reader_ui/reader_test_support.h"
+#include "vxmeta/foundation/clock.h"
 
 using namespace TarvexReader;
 
@@ -40,6 +41,12 @@ private slots:
     }
 
     void loadingThenExtractingShowTitlesLabelsBarAndRatio() {
+        // Time moves only when the test says, however slowly the machine runs the steps.
+        auto clock = std::make_shared<VxMeta::ManualClock>(1'000'000);
+        VxMeta::setClock(clock);
+        struct Restore {
+            ~Restore() { VxMeta::setClock(nullptr); }
+        } restore;
         ProgressWindowController window;
         QVERIFY(!window.isVisible());
         QVERIFY(!onWorker([&] { return window.displayEvent(ProcessingEvent::loading(archiveX)); }));
@@ -58,14 +65,22 @@ private slots:
         QCOMPARE(window.indTotalProgress->value(), 0);
         onWorker([&] { return window.displayEvent(ProcessingEvent::extracting(ItemTypes::file("docs/b.bin"))); });
         QCOMPARE(window.txtLabel->text(), QStringLiteral("docs/b.bin"));
-        QTest::qWait(120);
-        // The second progress follows the first at once: within 0.1 s it shows nothing.
+        clock->advanceMillis(120);
+        // The second progress follows the first within 0.1 s: it shows nothing; the third, 0.1 s on, shows.
         onWorker([&] {
             window.displayProgress(ProcessingEvent::extracting(ItemTypes::file("docs/b.bin")), 3 * 1048576,
                                    10 * 1048576);
+            clock->advanceMillis(99);
             return window.displayProgress(ProcessingEvent::extracting(archiveX), 9 * 1048576, 10 * 1048576);
         });
         QCOMPARE(window.txtRatio->text(), QStringLiteral("3 MB/10 MB"));
+        clock->advanceMillis(1);
+        onWorker([&] { return window.displayProgress(ProcessingEvent::extracting(archiveX), 4 * 1048576, 10 * 1048576); });
+        QCOMPARE(window.txtRatio->text(), QStringLiteral("4 MB/10 MB"));
+        QCOMPARE(window.indTotalProgress->value(), 40);
+        // A clock set back does not hold the display still.
+        clock->setMillis(0);
+        onWorker([&] { return window.displayProgress(ProcessingEvent::extracting(archiveX), 3 * 1048576, 10 * 1048576); });
         QCOMPARE(window.indTotalProgress->value(), 30);
         ReaderTest::saveWindowPicture(&window, "progress_extracting");
 
