@@ -43,27 +43,6 @@ std::optional<std::filesystem::path> ExtractionUrlProvider::extractionDestinatio
     return *folder / stem;
 }
 
-std::vector<std::filesystem::path> ExtractionUrlProvider::cleanupDestinations(Zentile::ZIPArchive& archive) const {
-    std::vector<std::filesystem::path> paths;
-    std::optional<std::filesystem::path> folder = desktop(nullptr);
-    if (!folder) {
-        return paths;
-    }
-    if (holdsOneItem(archive)) {
-        for (const auto& child : archive.children()) {
-            if (child && isSafeComponent(child->name())) {
-                paths.push_back(*folder / child->name());
-            }
-        }
-        return paths;
-    }
-    const std::string stem = withoutPathExtension(archive.name());
-    if (isSafeComponent(stem)) {
-        paths.push_back(*folder / stem);
-    }
-    return paths;
-}
-
 std::string ExtractionUrlProvider::withoutPathExtension(const std::string& name) {
     const std::string::size_type dot = name.rfind('.');
     const std::string::size_type slash = name.rfind('/');

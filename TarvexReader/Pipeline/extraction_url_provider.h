@@ -1,13 +1,11 @@
 // Where an archive goes on the user's Desktop (as the XDG user folders name it): onto the Desktop
 // itself when the archive holds one top-level item or one file, else into a folder named after the
-// archive without its extension. And what a cancelled extraction may remove: only single, safe name
-// components inside the Desktop.
+// archive without its extension (one safe name component).
 #pragma once
 
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "Platform/error.h"
 #include "Zentile/zip_archive.h"
@@ -22,9 +20,6 @@ public:
     // None with an error when there is no Desktop or the archive has no usable name.
     std::optional<std::filesystem::path> extractionDestination(Zentile::ZIPArchive& archive,
                                                                Platform::Error* error) const;
-    // Every top-level path the extraction may create on the Desktop (each named by one safe
-    // component); empty when there is none.
-    std::vector<std::filesystem::path> cleanupDestinations(Zentile::ZIPArchive& archive) const;
 
     // "photos.tar.zip" gives "photos.tar"; a name without an extension (or only a leading dot) stays.
     static std::string withoutPathExtension(const std::string& name);

@@ -4,8 +4,6 @@
 #include <QPromise>
 #include <QThread>
 
-#include <set>
-#include <system_error>
 #include <utility>
 
 #include "Platform/file_manager.h"
@@ -28,11 +26,6 @@ namespace {
 std::shared_ptr<ProgressWindowController> makeProgressWindow() {
     return std::shared_ptr<ProgressWindowController>(new ProgressWindowController(),
                                                      [](ProgressWindowController* window) { window->deleteLater(); });
-}
-
-bool isThere(const std::filesystem::path& path) {
-    std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found && !ec;
 }
 
 } // namespace
@@ -98,14 +91,6 @@ ExtractionOutcome PromisingZIPProcessor::extractArchive(const std::shared_ptr<Ze
         Platform::systemLog(outcome.error.localizedDescription());
         return outcome;
     }
-    // What the extraction may create at the top, and which of it is there already.
-    std::vector<std::filesystem::path> created;
-    for (const auto& path : extractionUrlProvider_.cleanupDestinations(*archive)) {
-        if (!isThere(path)) {
-            created.push_back(path);
-        }
-    }
-
     auto reporting = std::make_shared<ReportingZIPProgressDelegate>(firstDelegate->progressDelegate());
     auto second = std::make_shared<ReaderZIPArchiveDelegate>(reporting, std::make_shared<ReaderZIPFilterDelegate>(),
                                                              firstDelegate->decryptionDelegate());
@@ -115,13 +100,9 @@ ExtractionOutcome PromisingZIPProcessor::extractArchive(const std::shared_ptr<Ze
                                           reporting->warnings(), reporting->errors()};
         return outcome;
     }
+    // A cancelled extraction has removed what it created, newest first, and nothing else: what was
+    // there before and what others wrote meanwhile (the user, another archive) stays.
     Platform::systemLog(failure.localizedDescription());
-    if (failure.domain == Zentile::VxArchiveErrorDomain && failure.code == Zentile::ZIPErrorCancelled) {
-        for (const auto& path : created) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    }
     outcome.error = failure;
     return outcome;
 }

@@ -35,8 +35,8 @@ public:
     static std::shared_ptr<Zentile::ZIPArchive> loadArchive(
         const std::shared_ptr<VorlaneBridge::CryptionInterface>& keyProvider, const QUrl& url,
         const std::shared_ptr<ReaderZIPArchiveDelegate>& archiveDelegate, Platform::Error* error);
-    // Extracts the archive's top-level items to its destination (the archive's thread). After a cancel it removes
-    // the top-level items this extraction created.
+    // Extracts the archive's top-level items to its destination (the archive's thread). A cancelled
+    // extraction leaves nothing of its own behind (the engine removes exactly what it created).
     ExtractionOutcome extractArchive(const std::shared_ptr<Zentile::ZIPArchive>& archive,
                                      const std::shared_ptr<ReaderZIPArchiveDelegate>& firstDelegate) const;
 

@@ -246,6 +246,45 @@ private slots:
         QVERIFY(logged_.size() >= 2);
     }
 
+    // What others write while an extraction waits for its passphrase is theirs: a cancel removes only what
+    // the extraction itself made.
+    void aCancelKeepsWhatWasWrittenMeanwhile() {
+        // One folder, a plain entry before an encrypted one: docs/ lands on the Desktop itself.
+        ReaderTest::writeFiles(files_, {{"d/docs/plain.txt", "plain\n"}, {"d/docs/secret.txt", "secret\n"}});
+        make("zip", "d", {"-q", "../docs.zip", "docs", "docs/plain.txt"});
+        make("zip", "d", {"-q", "-P", "pw", "../docs.zip", "docs/secret.txt"});
+        auto calls = process({archive("docs.zip")}, [&](PasswordWindowController* dialog) {
+            ReaderTest::writeFiles(desktop(), {{"docs/mine.txt", "mine\n"}});
+            click(dialog, "btnCancel");
+        });
+        expectNotifications(calls, {{"Tarvex: Cancel", "Unzip of docs.zip was cancelled"}});
+        QCOMPARE(QDir(desktop() + "/docs").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"mine.txt"});
+        QCOMPARE(read(desktop() + "/docs/mine.txt"), QStringLiteral("mine\n"));
+
+        // Two report.zip: the second waits for its passphrase while the first finishes into the same
+        // Desktop/report; cancelling the second leaves the first one's files.
+        ReaderTest::writeFiles(files_, {{"x/a.txt", "a\n"}, {"x/b.txt", "b\n"}, {"y/one.txt", "1\n"},
+                                        {"y/two.txt", "2\n"}, {"y/three.txt", "3\n"}});
+        make("zip", "x", {"-q", "-P", "pw", "report.zip", "a.txt", "b.txt"});
+        make("zip", "y", {"-q", "report.zip", "one.txt", "two.txt", "three.txt"});
+        bool firstDone = false;
+        calls = process({archive("x/report.zip")}, [&](PasswordWindowController* dialog) {
+            if (!firstDone) {
+                const qsizetype before = service_->calls().size();
+                processor_->processArchiveURL(archive("y/report.zip"));
+                firstDone = ReaderTest::waitUntil([&] { return service_->calls().size() > before; }, 60000);
+                QVERIFY(firstDone);
+            }
+            click(dialog, "btnCancel");
+        });
+        expectNotifications(calls, {{"Tarvex: Success", "3 file(s) from report.zip were unzipped to " + desktop() + "/report"},
+                                    {"Tarvex: Cancel", "Unzip of report.zip was cancelled"}});
+        QCOMPARE(QDir(desktop() + "/report").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"one.txt", "three.txt", "two.txt"}));
+        QCOMPARE(read(desktop() + "/report/two.txt"), QStringLiteral("2\n"));
+    }
+
     void archivesThatDoNotOpenAndAMissingDesktopAreReported() {
         ReaderTest::writeFiles(files_, {{"broken.zip", "this is not an archive\n"}, {"s/a.txt", "a\n"}, {"s/b.txt", "b\n"}});
         make("zip", "s", {"-q", "../fine.zip", "a.txt", "b.txt"});
