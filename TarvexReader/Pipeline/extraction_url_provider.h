@@ -1,6 +1,7 @@
 // Where an archive goes on the user's Desktop (as the XDG user folders name it): onto the Desktop
 // itself when the archive holds one top-level item or one file, else into a folder named after the
-// archive without its extension (one safe name component).
+// archive without its extension (one safe name component). A Desktop folder that is missing is made,
+// as the desktop's own tools do; one that cannot be made is an error of its own, never a broken archive.
 #pragma once
 
 #include <filesystem>
@@ -12,9 +13,14 @@
 
 namespace TarvexReader {
 
+// The domain of a destination that cannot be used, and its code for a Desktop folder that cannot be made.
+inline constexpr char kExtractionDestinationErrorDomain[] = "TarvexReaderDestinationErrorDomain";
+inline constexpr long kDesktopUnavailable = 1;
+
 class ExtractionUrlProvider {
 public:
-    // The user's Desktop folder; none with an error when it does not exist.
+    // The user's Desktop folder (XDG_DESKTOP_DIR of the user folders, else $HOME/Desktop), made when
+    // missing; none with a `kDesktopUnavailable` error naming it when it cannot be made.
     static std::optional<std::filesystem::path> desktop(Platform::Error* error);
 
     // None with an error when there is no Desktop or the archive has no usable name.

@@ -285,19 +285,47 @@ private slots:
         QCOMPARE(read(desktop() + "/report/two.txt"), QStringLiteral("2\n"));
     }
 
-    void archivesThatDoNotOpenAndAMissingDesktopAreReported() {
-        ReaderTest::writeFiles(files_, {{"broken.zip", "this is not an archive\n"}, {"s/a.txt", "a\n"}, {"s/b.txt", "b\n"}});
-        make("zip", "s", {"-q", "../fine.zip", "a.txt", "b.txt"});
-        auto calls = process({archive("broken.zip"), archive("absent.zip")});
+    void archivesThatDoNotOpenAreReported() {
+        ReaderTest::writeFiles(files_, {{"broken.zip", "this is not an archive\n"}});
+        const auto calls = process({archive("broken.zip"), archive("absent.zip")});
         expectNotifications(calls, {{"Tarvex: Error", "Unsupported or invalid archive: broken.zip, status: 1"},
                                     {"Tarvex: Error", "Unsupported or invalid archive: absent.zip, status: 15"}});
         // The progress window closes however the archive ended.
         QVERIFY(ReaderTest::visibleWindows<ProgressWindowController>().isEmpty());
+    }
 
-        QDir(desktop()).removeRecursively();
-        calls = process({archive("fine.zip")});
-        expectNotifications(calls, {{"Tarvex: Error", "Unsupported or invalid archive: fine.zip, status: 13"}});
-        QVERIFY(!QFileInfo::exists(desktop()));
+    // A missing Desktop folder is made where the user folders name it (else $HOME/Desktop); one that cannot
+    // be made is reported as such, never as a broken archive.
+    void aMissingDesktopIsMadeWhereTheUserFoldersNameIt() {
+        ReaderTest::writeFiles(files_, {{"s/a.txt", "a\n"}, {"s/b.txt", "b\n"}});
+        make("zip", "s", {"-q", "../fine.zip", "a.txt", "b.txt"});
+        ReaderTest::writeFiles(home_->home(), {{"blocked", "a file, not a folder\n"}});
+        const QString userDirs = home_->path(".config/user-dirs.dirs");
+        const struct {
+            QByteArray line; // of user-dirs.dirs; empty: no such file
+            QString folder;
+        } rows[] = {
+            {"XDG_DESKTOP_DIR=\"$HOME/Work Desk\"\n", desktop()},
+            {"XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", home_->path("Desktop")},
+            {"", home_->path("Desktop")},
+            {"XDG_DESKTOP_DIR=\"$HOME/Nested/Work Desk\"\n", home_->path("Nested/Work Desk")},
+        };
+        for (const auto& row : rows) {
+            QDir(desktop()).removeRecursively();
+            QDir(home_->path("Desktop")).removeRecursively();
+            QFile::remove(userDirs);
+            if (!row.line.isEmpty()) {
+                ReaderTest::writeFiles(home_->path(".config"), {{"user-dirs.dirs", row.line}});
+            }
+            const auto calls = process({archive("fine.zip")});
+            expectNotifications(calls, {{"Tarvex: Success", "2 file(s) from fine.zip were unzipped to " + row.folder + "/fine"}});
+            QCOMPARE(read(row.folder + "/fine/b.txt"), QStringLiteral("b\n"));
+        }
+
+        ReaderTest::writeFiles(home_->path(".config"), {{"user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/blocked/Desk\"\n"}});
+        const auto calls = process({archive("fine.zip")});
+        expectNotifications(calls, {{"Tarvex: Error", "Unable to unzip fine.zip: The Desktop folder " +
+                                                          home_->path("blocked/Desk") + " could not be made: Not a directory"}});
     }
 
     void twoArchivesAtOnceEachWithItsOwnWindowAndDialog() {
