@@ -1,8 +1,8 @@
 #include "TarvexReader/Pipeline/promising_zip_processor.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QPromise>
-#include <QThread>
 
 #include <utility>
 
@@ -37,8 +37,28 @@ PromisingZIPProcessor::PromisingZIPProcessor(std::shared_ptr<AccountManager> acc
     : accountManager_(std::move(accountManager)), userDefaults_(std::move(userDefaults)),
       credentialsKeeper_(std::move(credentialsKeeper)), vorlane_(std::move(vorlane)) {}
 
+PromisingZIPProcessor::~PromisingZIPProcessor() {
+    if (worker_) {
+        worker_->wait();
+    }
+}
+
+void PromisingZIPProcessor::cancel() {
+    if (!window_) {
+        return;
+    }
+    window_->onAction();
+    for (QDialog* question : window_->findChildren<QDialog*>()) {
+        if (question->isVisible()) {
+            // Not reject(): a sign-in sheet refuses that while it is busy.
+            question->done(QDialog::Rejected);
+        }
+    }
+}
+
 QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url) {
     auto window = makeProgressWindow();
+    window_ = window.get();
     auto keyProvider = std::make_shared<ModalQueryingKMSProvider>(accountManager_, window, userDefaults_,
                                                                   credentialsKeeper_, vorlane_);
     auto progress = std::make_shared<AdaptingZIPProgressDelegate>(window, url.fileName().toStdString());
@@ -50,7 +70,7 @@ QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url)
     QFuture<ExtractionOutcome> future = promise->future();
     promise->start();
     // A thread of its own for each archive: an archive waiting for its passphrase never holds up another.
-    QThread* worker = QThread::create([this, window, keyProvider, firstDelegate, promise, url]() mutable {
+    worker_.reset(QThread::create([this, window, keyProvider, firstDelegate, promise, url]() mutable {
         ExtractionOutcome outcome;
         if (auto archive = loadArchive(keyProvider, url, firstDelegate, &outcome.error)) {
             outcome = extractArchive(archive, firstDelegate);
@@ -64,9 +84,8 @@ QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url)
             promise->addResult(std::move(outcome));
             promise->finish();
         });
-    });
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
+    }));
+    worker_->start();
     return future;
 }
 
