@@ -48,12 +48,13 @@ int main(int argc, char* argv[]) {
     if (!delegate->applicationDidFinishLaunching()) {
         return 0;
     }
-    auto* window = qobject_cast<TarvexReader::MainWindowController*>(delegate->window());
-    QObject::connect(window, &TarvexReader::MainWindowController::closed, &app, &QApplication::quit);
+    // Closing the main window (File > Quit, its close box) ends the loop once every extraction was
+    // cancelled and cleaned up (AppDelegate::terminate).
     const int status = QApplication::exec();
     delegate->applicationWillTerminate();
     if (!delegate->itemsProcessor()->processors().empty()) {
-        // Extractions still waiting for the main thread cannot finish without it: leave at once.
+        // Extractions that did not end within the bound, still waiting for the main thread, cannot
+        // finish without it: leave at once.
         std::fflush(nullptr);
         std::_Exit(status);
     }

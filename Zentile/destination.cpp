@@ -201,7 +201,7 @@ int Destination::makeFolders(const std::vector<std::string>& components, const C
         std::string disk = join(parentDisk, *made);
         folders_[prefix] = Folder{disk, !merged};
         if (!merged) {
-            created_.emplace_back(disk, true);
+            noteCreated(parentFd, *made, disk, true);
         }
         parentDisk = disk;
     }
@@ -250,7 +250,7 @@ ZIPErrorCode Destination::placeFile(std::size_t index, const std::vector<std::st
         return saved == EEXIST ? ZIPErrorExists : ZIPErrorWriteFailed;
     }
     std::string folderDisk = folders.empty() ? std::string() : folders_[archivePrefix(folders, folders.size())].diskPath;
-    created_.emplace_back(join(folderDisk, *placed), false);
+    noteCreated(parentFd, *placed, join(folderDisk, *placed), false);
     return ZIPErrorNone;
 }
 
@@ -275,7 +275,7 @@ ZIPErrorCode Destination::placeLink(const std::string& target, const std::vector
     }
     setTimes(parentFd, placed->c_str(), modified);
     std::string folderDisk = folders.empty() ? std::string() : folders_[archivePrefix(folders, folders.size())].diskPath;
-    created_.emplace_back(join(folderDisk, *placed), false);
+    noteCreated(parentFd, *placed, join(folderDisk, *placed), false);
     return ZIPErrorNone;
 }
 
@@ -314,7 +314,14 @@ void Destination::removeCreated() {
     removeStaging();
     if (root_ >= 0) {
         for (auto it = created_.rbegin(); it != created_.rend(); ++it) {
-            ::unlinkat(root_, it->first.c_str(), it->second ? AT_REMOVEDIR : 0);
+            // Only what is still the item made here: not one that replaced it, nor one reached through a
+            // folder that was swapped for a link.
+            struct stat info {};
+            if (::fstatat(root_, it->diskPath.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+                info.st_dev != it->device || info.st_ino != it->inode) {
+                continue;
+            }
+            ::unlinkat(root_, it->diskPath.c_str(), it->folder ? AT_REMOVEDIR : 0);
         }
         created_.clear();
     }
@@ -322,6 +329,14 @@ void Destination::removeCreated() {
         ::rmdir(it->c_str());
     }
     createdAbove_.clear();
+}
+
+void Destination::noteCreated(int parentFd, const std::string& leaf, const std::string& diskPath, bool folder) {
+    struct stat info {};
+    if (::fstatat(parentFd, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return; // gone already: nothing of ours to remove there
+    }
+    created_.push_back(Created{diskPath, folder, info.st_dev, info.st_ino});
 }
 
 void Destination::removeStaging() {

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <map>
+#include <sys/types.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,7 +48,9 @@ public:
 
     // Applies folder modes and times, and removes the staging folder.
     void finish();
-    // Removes everything this extraction created, newest first, and the staging folder.
+    // Removes everything this extraction created, newest first, and the staging folder. An item whose
+    // place now holds another file system object (replaced meanwhile) is left, and so is a folder that
+    // is not empty.
     void removeCreated();
 
 private:
@@ -55,12 +58,20 @@ private:
         std::string diskPath;     // relative to the destination
         bool created = false;
     };
+    struct Created {
+        std::string diskPath;     // relative to the destination
+        bool folder = false;
+        dev_t device = 0;         // the identity of what was made there
+        ino_t inode = 0;
+    };
     int openFolder(const std::string& diskPath) const;
     // Tries `accept` with `leaf`, then with each new name `ask` proposes while the name is taken; none when
     // unresolved.
     std::optional<std::string> freeName(const std::string& leaf, const CollisionQuestion& ask,
                                         const std::function<bool(const std::string&)>& accept);
     void removeStaging();
+    // Records `leaf` in the folder `parentFd` (at `diskPath`) as made by this extraction.
+    void noteCreated(int parentFd, const std::string& leaf, const std::string& diskPath, bool folder);
 
     std::string path_;
     int root_ = -1;
@@ -68,7 +79,7 @@ private:
     std::string stagingName_;
     std::uint32_t umask_ = 022;
     std::map<std::string, Folder> folders_;                            // by archive path
-    std::vector<std::pair<std::string, bool>> created_;                // disk path, is folder
+    std::vector<Created> created_;
     std::vector<std::string> createdAbove_;                            // absolute paths made by open
     std::vector<std::pair<std::string, std::pair<std::uint32_t, std::time_t>>> folderMeta_;
 };

@@ -119,7 +119,7 @@ void ZentileArchive::buildTree() {
         return;
     }
     std::weak_ptr<ZentileArchive> self = weak_from_this();
-    root_ = std::make_shared<ZentileFolder>(ItemData{name(), "", nullptr, 0, {}, self});
+    root_ = std::make_shared<ZentileFolder>(ItemData{name(), "", nullptr, 0, {}, self, directory_});
     std::map<std::string, std::shared_ptr<ZentileFolder>> folders;
     std::vector<std::shared_ptr<ZentileFolder>> chain;
     // The folder at `components[0..count)`, made up when the archive has no entry for it.
@@ -130,7 +130,7 @@ void ZentileArchive::buildTree() {
             path = path.empty() ? components[i] : path + "/" + components[i];
             auto& slot = folders[path];
             if (!slot) {
-                slot = std::make_shared<ZentileFolder>(ItemData{components[i], path, nullptr, 0, parent, self});
+                slot = std::make_shared<ZentileFolder>(ItemData{components[i], path, nullptr, 0, parent, self, directory_});
                 (parent ? parent->childList() : children_).push_back(slot);
                 ++folderCount_;
             }
@@ -146,7 +146,7 @@ void ZentileArchive::buildTree() {
         if (!components) {
             // Listed at the top under its own name, so extracting it reports the refusal.
             children_.push_back(std::make_shared<ZentileFile>(
-                ItemData{entry.name, entry.name, &entry, entry.uncompressedSize, {}, self}));
+                ItemData{entry.name, entry.name, &entry, entry.uncompressedSize, {}, self, directory_}));
             ++fileCount_;
             continue;
         }
@@ -162,7 +162,7 @@ void ZentileArchive::buildTree() {
             path = path.empty() ? part : path + "/" + part;
         }
         auto file = std::make_shared<ZentileFile>(
-            ItemData{components->back(), path, &entry, entry.uncompressedSize, parent, self});
+            ItemData{components->back(), path, &entry, entry.uncompressedSize, parent, self, directory_});
         (parent ? parent->childList() : children_).push_back(file);
         ++fileCount_;
         totalSize_ += entry.uncompressedSize;
@@ -174,40 +174,45 @@ void ZentileArchive::buildTree() {
     root_->data().size = totalSize_;
 }
 
-bool ZentileArchive::collectEntries(const std::shared_ptr<ZIPItem>& item, std::vector<std::size_t>& out) {
+bool ZentileArchive::collectEntries(const std::shared_ptr<ZIPItem>& item, std::vector<std::size_t>& out,
+                                    Platform::Error* error) {
     if (!item) {
-        return false;
+        return failed(error, ZIPErrorInvalidArgument, "An item does not belong to this archive");
     }
     if (item.get() == static_cast<ZIPItem*>(this)) {
         for (const auto& child : children_) {
-            if (!collectEntries(child, out)) {
+            if (!collectEntries(child, out, error)) {
                 return false;
             }
         }
         return true;
     }
+    ItemData* data = nullptr;
+    std::shared_ptr<ZentileFolder> folder;
     if (auto file = std::dynamic_pointer_cast<ZentileFile>(item)) {
-        if (file->data().archive.lock().get() != this) {
-            return false;
-        }
-        out.push_back(file->data().entry->index);
-        return true;
+        data = &file->data();
+    } else if ((folder = std::dynamic_pointer_cast<ZentileFolder>(item))) {
+        data = &folder->data();
     }
-    if (auto folder = std::dynamic_pointer_cast<ZentileFolder>(item)) {
-        if (folder->data().archive.lock().get() != this) {
-            return false;
-        }
-        if (folder->data().entry != nullptr) {
-            out.push_back(folder->data().entry->index);
-        }
+    if (data == nullptr || data->archive.lock().get() != this) {
+        return failed(error, ZIPErrorInvalidArgument, "An item does not belong to this archive");
+    }
+    if (data->directory != directory_) {
+        // Its entry numbers belong to a directory this archive no longer reads by.
+        return failed(error, ZIPErrorInvalidArgument,
+                      "An item comes from an earlier opening of the archive: list its items again");
+    }
+    if (data->entry != nullptr) {
+        out.push_back(data->entry->index);
+    }
+    if (folder) {
         for (const auto& child : folder->childList()) {
-            if (!collectEntries(child, out)) {
+            if (!collectEntries(child, out, error)) {
                 return false;
             }
         }
-        return true;
     }
-    return false;
+    return true;
 }
 
 bool ZentileArchive::extractItems(const ZIPItems& items, const std::string& destination,
@@ -217,8 +222,8 @@ bool ZentileArchive::extractItems(const ZIPItems& items, const std::string& dest
     }
     std::vector<std::size_t> entries;
     for (const auto& item : items) {
-        if (!collectEntries(item, entries)) {
-            return failed(error, ZIPErrorInvalidArgument, "An item does not belong to this archive");
+        if (!collectEntries(item, entries, error)) {
+            return false;
         }
     }
     std::sort(entries.begin(), entries.end());

@@ -15,14 +15,17 @@ namespace Zentile {
 
 class ZentileArchive;
 
-// What every item of the engine knows about itself.
+// What every item of the engine knows about itself. An item keeps the directory of the opening that
+// made it: its entry stays readable after the archive is opened again, and extraction tells the two
+// openings apart.
 struct ItemData {
     std::string name;
     std::string path;
-    const EntryRecord* entry = nullptr;  // none for a folder made up from the paths
+    const EntryRecord* entry = nullptr;  // in `directory`; none for a folder made up from the paths
     std::uint64_t size = 0;
     std::weak_ptr<ZIPFolder> parent;
     std::weak_ptr<ZentileArchive> archive;
+    std::shared_ptr<const CentralDirectory> directory;
 };
 
 template <class Interface>
@@ -122,8 +125,9 @@ public:
 
 private:
     void buildTree();
-    // Adds the entry indices of `item` (and everything below it) to `out`; false for a foreign item.
-    bool collectEntries(const std::shared_ptr<ZIPItem>& item, std::vector<std::size_t>& out);
+    // Adds the entry indices of `item` (and everything below it) to `out`; false with the error for an
+    // item of another archive or of an earlier opening of this one.
+    bool collectEntries(const std::shared_ptr<ZIPItem>& item, std::vector<std::size_t>& out, Platform::Error* error);
 
     std::string path_;
     std::optional<std::string> password_;

@@ -5,12 +5,14 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMenuBar>
+#include <QThread>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "Platform/bundle.h"
 #include "Platform/device_identity.h"
+#include "Platform/system_log.h"
 #include "TarvexReader/Accounts/main_menu_account_updater.h"
 #include "TarvexReader/App/eula_window_controller.h"
 #include "TarvexReader/App/null_vl_storage.h"
@@ -75,6 +77,8 @@ bool AppDelegate::applicationDidFinishLaunching() {
     controller->raise();
     window_ = controller;
     setApplicationMainWindow(controller);
+    // Queued: the window finishes closing before the extractions are wound down.
+    connect(controller, &MainWindowController::closed, this, &AppDelegate::terminate, Qt::QueuedConnection);
     return true;
 }
 
@@ -94,6 +98,7 @@ void AppDelegate::installMainMenu(QMainWindow* window) {
     account->setEnabled(false);
     file->addSeparator();
     QAction* quit = file->addAction(QStringLiteral("&Quit"), window, &QWidget::close);
+    quit->setObjectName(QStringLiteral("quit"));
     quit->setShortcut(QKeySequence::Quit);
 
     QMenu* help = window->menuBar()->addMenu(QStringLiteral("&Help"));
@@ -138,6 +143,17 @@ void AppDelegate::showAccount() {
         return;
     }
     accountInformationController_->showAccountInformation(window_);
+}
+
+void AppDelegate::terminate() {
+    // Not QCoreApplication::quit(): that asks every window to close, and a progress window refuses
+    // (its close box cancels instead), which would leave the application running without a window.
+    if (!itemsProcessor_->cancelAll(kQuitBound)) {
+        Platform::systemLog("Quitting with extractions that did not end in time");
+    }
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+    }
 }
 
 void AppDelegate::showHelp() {

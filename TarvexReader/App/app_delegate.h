@@ -3,6 +3,7 @@
 // items processor.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include <QObject>
@@ -29,13 +30,15 @@ public:
     static constexpr char kEULAKey[] = "EULA";
     // The help page of this application.
     static constexpr char kHelpAddress[] = "https://www.tarvex.example/reader/help/";
+    // How long quitting waits for the cancelled extractions to clean up.
+    static constexpr std::chrono::seconds kQuitBound{20};
 
     // Creates the facade over this machine's identity; stops the program when the machine has no
     // identity.
     explicit AppDelegate(std::shared_ptr<Platform::UserDefaults> userDefaults);
 
-    // The agreement gate, then the main window. False when the agreement was declined (the
-    // application then quits).
+    // The agreement gate, then the main window, whose closing (File > Quit, the close box) quits
+    // through `terminate`. False when the agreement was declined (the application then quits).
     bool applicationDidFinishLaunching();
     void applicationWillTerminate() {}
 
@@ -52,6 +55,9 @@ public slots:
     void logIn();
     void showAccount();
     void showHelp();
+    // Quits: cancels every extraction and lets each remove what it made (within `kQuitBound`), then
+    // ends the event loop. Extractions still running after that are left to the program entry.
+    void terminate();
 
 private:
     void installMainMenu(QMainWindow* window);

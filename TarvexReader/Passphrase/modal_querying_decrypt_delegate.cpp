@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "TarvexReader/Passphrase/password_window_controller.h"
+#include "TarvexReader/Progress/progress_window_controller.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
 
 namespace TarvexReader {
@@ -71,7 +72,10 @@ std::optional<ZIPDecryptResult> ModalQueryingDecryptDelegate::passwordForArchive
 
 void ModalQueryingDecryptDelegate::showPassphraseSheet(const std::shared_ptr<PendingAnswer>& pending,
                                                        const std::string& file, std::uint32_t attempt) {
-    if (!windowController_) {
+    auto* progress = qobject_cast<ProgressWindowController*>(windowController_.get());
+    if (!windowController_ || (progress != nullptr && progress->isCancelled())) {
+        // No window to ask on, or the archive is being cancelled (the user's Cancel, or the application
+        // quitting): nobody is there to answer.
         pending->give(ZIPDecryptDecision::Cancel, std::nullopt);
         return;
     }

@@ -24,7 +24,7 @@ public:
     std::uint32_t maximumNumberOfRetries() override;
     // Skip All answered earlier: decision 2 at once. No entry path, or called on the main thread:
     // decision 3 (cancel) at once. Otherwise the user's choice; cancel when the dialog cannot be
-    // shown or goes away unanswered.
+    // shown (no window, or the archive's window was cancelled) or goes away unanswered.
     std::optional<Zentile::ZIPDecryptResult> passwordForArchive(const std::shared_ptr<Zentile::ZIPArchive>& archive,
                                                                 const std::optional<std::string>& file,
                                                                 const std::shared_ptr<const Zentile::ZIPKMS>& kms,

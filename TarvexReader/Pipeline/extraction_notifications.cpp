@@ -1,5 +1,7 @@
 #include "TarvexReader/Pipeline/extraction_notifications.h"
 
+#include "TarvexReader/Pipeline/extraction_url_provider.h"
+
 namespace TarvexReader {
 
 namespace {
@@ -36,6 +38,12 @@ Platform::UserNotification resultNotification(const ExtractionResult& result, co
 
 Platform::UserNotification errorNotification(const Platform::Error& error, const std::string& archiveFileName) {
     Platform::UserNotification notification;
+    if (error.domain == kExtractionDestinationErrorDomain) {
+        // Nothing wrong with the archive: it had nowhere to go.
+        notification.title = "Tarvex: Error";
+        notification.informativeText = "Unable to unzip " + archiveFileName + ": " + error.localizedDescription();
+        return notification;
+    }
     switch (error.code) {
     case 6:
     case 7:

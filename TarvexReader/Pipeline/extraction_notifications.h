@@ -1,6 +1,6 @@
 // The user notifications that end an archive: the result (success, warnings, partial or total
-// failure) or the error (wrong passphrase, cancel, an archive that does not open), delivered through
-// the default notification centre.
+// failure) or the error (wrong passphrase, cancel, an archive that does not open, a Desktop folder
+// that cannot be made), delivered through the default notification centre.
 #pragma once
 
 #include <string>

@@ -16,13 +16,28 @@ bool holdsOneItem(Zentile::ZIPArchive& archive) {
 
 std::optional<std::filesystem::path> ExtractionUrlProvider::desktop(Platform::Error* error) {
     const QString location = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    std::error_code ec;
-    if (location.isEmpty() || !std::filesystem::is_directory(location.toStdString(), ec)) {
-        Platform::failWith(error, Zentile::makeZIPError(Zentile::ZIPErrorWriteFailed,
-                                                        "The Desktop folder does not exist: " + location.toStdString()));
+    auto unavailable = [&](const std::string& reason) {
+        Platform::failWith(error, Platform::Error(kExtractionDestinationErrorDomain, kDesktopUnavailable,
+                                                  {{Platform::kLocalizedDescriptionKey,
+                                                    "The Desktop folder " + location.toStdString() +
+                                                        " could not be made: " + reason}}));
         return std::nullopt;
+    };
+    if (location.isEmpty()) {
+        return unavailable("no home folder is known");
     }
-    return std::filesystem::path(location.toStdString());
+    const std::filesystem::path folder(location.toStdString());
+    std::error_code ec;
+    if (std::filesystem::is_directory(folder, ec)) {
+        return folder;
+    }
+    // Missing: made where the user folders name it, as the desktop's own tools do.
+    std::filesystem::create_directories(folder, ec);
+    std::error_code probe;
+    if (!std::filesystem::is_directory(folder, probe)) {
+        return unavailable(ec ? ec.message() : "something else is in its place");
+    }
+    return folder;
 }
 
 std::optional<std::filesystem::path> ExtractionUrlProvider::extractionDestination(Zentile::ZIPArchive& archive,
@@ -41,27 +56,6 @@ std::optional<std::filesystem::path> ExtractionUrlProvider::extractionDestinatio
         return std::nullopt;
     }
     return *folder / stem;
-}
-
-std::vector<std::filesystem::path> ExtractionUrlProvider::cleanupDestinations(Zentile::ZIPArchive& archive) const {
-    std::vector<std::filesystem::path> paths;
-    std::optional<std::filesystem::path> folder = desktop(nullptr);
-    if (!folder) {
-        return paths;
-    }
-    if (holdsOneItem(archive)) {
-        for (const auto& child : archive.children()) {
-            if (child && isSafeComponent(child->name())) {
-                paths.push_back(*folder / child->name());
-            }
-        }
-        return paths;
-    }
-    const std::string stem = withoutPathExtension(archive.name());
-    if (isSafeComponent(stem)) {
-        paths.push_back(*folder / stem);
-    }
-    return paths;
 }
 
 std::string ExtractionUrlProvider::withoutPathExtension(const std::string& name) {

@@ -1,11 +1,9 @@
 #include "TarvexReader/Pipeline/promising_zip_processor.h"
 
+#include <QDialog>
 #include <QFileInfo>
 #include <QPromise>
-#include <QThread>
 
-#include <set>
-#include <system_error>
 #include <utility>
 
 #include "Platform/file_manager.h"
@@ -30,11 +28,6 @@ std::shared_ptr<ProgressWindowController> makeProgressWindow() {
                                                      [](ProgressWindowController* window) { window->deleteLater(); });
 }
 
-bool isThere(const std::filesystem::path& path) {
-    std::error_code ec;
-    return std::filesystem::symlink_status(path, ec).type() != std::filesystem::file_type::not_found && !ec;
-}
-
 } // namespace
 
 PromisingZIPProcessor::PromisingZIPProcessor(std::shared_ptr<AccountManager> accountManager,
@@ -44,8 +37,28 @@ PromisingZIPProcessor::PromisingZIPProcessor(std::shared_ptr<AccountManager> acc
     : accountManager_(std::move(accountManager)), userDefaults_(std::move(userDefaults)),
       credentialsKeeper_(std::move(credentialsKeeper)), vorlane_(std::move(vorlane)) {}
 
+PromisingZIPProcessor::~PromisingZIPProcessor() {
+    if (worker_) {
+        worker_->wait();
+    }
+}
+
+void PromisingZIPProcessor::cancel() {
+    if (!window_) {
+        return;
+    }
+    window_->onAction();
+    for (QDialog* question : window_->findChildren<QDialog*>()) {
+        if (question->isVisible()) {
+            // Not reject(): a sign-in sheet refuses that while it is busy.
+            question->done(QDialog::Rejected);
+        }
+    }
+}
+
 QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url) {
     auto window = makeProgressWindow();
+    window_ = window.get();
     auto keyProvider = std::make_shared<ModalQueryingKMSProvider>(accountManager_, window, userDefaults_,
                                                                   credentialsKeeper_, vorlane_);
     auto progress = std::make_shared<AdaptingZIPProgressDelegate>(window, url.fileName().toStdString());
@@ -57,7 +70,7 @@ QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url)
     QFuture<ExtractionOutcome> future = promise->future();
     promise->start();
     // A thread of its own for each archive: an archive waiting for its passphrase never holds up another.
-    QThread* worker = QThread::create([this, window, keyProvider, firstDelegate, promise, url]() mutable {
+    worker_.reset(QThread::create([this, window, keyProvider, firstDelegate, promise, url]() mutable {
         ExtractionOutcome outcome;
         if (auto archive = loadArchive(keyProvider, url, firstDelegate, &outcome.error)) {
             outcome = extractArchive(archive, firstDelegate);
@@ -71,9 +84,8 @@ QFuture<ExtractionOutcome> PromisingZIPProcessor::runExtraction(const QUrl& url)
             promise->addResult(std::move(outcome));
             promise->finish();
         });
-    });
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    worker->start();
+    }));
+    worker_->start();
     return future;
 }
 
@@ -98,14 +110,6 @@ ExtractionOutcome PromisingZIPProcessor::extractArchive(const std::shared_ptr<Ze
         Platform::systemLog(outcome.error.localizedDescription());
         return outcome;
     }
-    // What the extraction may create at the top, and which of it is there already.
-    std::vector<std::filesystem::path> created;
-    for (const auto& path : extractionUrlProvider_.cleanupDestinations(*archive)) {
-        if (!isThere(path)) {
-            created.push_back(path);
-        }
-    }
-
     auto reporting = std::make_shared<ReportingZIPProgressDelegate>(firstDelegate->progressDelegate());
     auto second = std::make_shared<ReaderZIPArchiveDelegate>(reporting, std::make_shared<ReaderZIPFilterDelegate>(),
                                                              firstDelegate->decryptionDelegate());
@@ -115,13 +119,9 @@ ExtractionOutcome PromisingZIPProcessor::extractArchive(const std::shared_ptr<Ze
                                           reporting->warnings(), reporting->errors()};
         return outcome;
     }
+    // A cancelled extraction has removed what it created, newest first, and nothing else: what was
+    // there before and what others wrote meanwhile (the user, another archive) stays.
     Platform::systemLog(failure.localizedDescription());
-    if (failure.domain == Zentile::VxArchiveErrorDomain && failure.code == Zentile::ZIPErrorCancelled) {
-        for (const auto& path : created) {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    }
     outcome.error = failure;
     return outcome;
 }

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include <QFuture>
+#include <QPointer>
+#include <QThread>
 #include <QUrl>
 
 #include "Platform/user_defaults.h"
@@ -20,23 +22,34 @@
 
 namespace TarvexReader {
 
+class ProgressWindowController;
+
 class PromisingZIPProcessor {
 public:
     PromisingZIPProcessor(std::shared_ptr<AccountManager> accountManager,
                           std::shared_ptr<Platform::UserDefaults> userDefaults,
                           std::shared_ptr<KeychainCredentialsKeeper> credentialsKeeper,
                           std::shared_ptr<VorlaneBridge::VorlaneFacade> vorlane);
+    // Main thread, once the future has settled: waits for the archive's thread to end (it has nothing
+    // left to do by then).
+    ~PromisingZIPProcessor();
+    PromisingZIPProcessor(const PromisingZIPProcessor&) = delete;
+    PromisingZIPProcessor& operator=(const PromisingZIPProcessor&) = delete;
 
     // Main thread; returns at once. The archive's thread uses this object until the future settles: its
     // owner keeps it until then.
     QFuture<ExtractionOutcome> runExtraction(const QUrl& url);
+    // Main thread: cancels the archive as its window's Cancel does, and ends each question open on that
+    // window (passphrase, sign-in) with a cancel. The future then settles once the engine has removed
+    // what the extraction made.
+    void cancel();
 
     // Opens the archive through the bridge; none with the engine's error.
     static std::shared_ptr<Zentile::ZIPArchive> loadArchive(
         const std::shared_ptr<VorlaneBridge::CryptionInterface>& keyProvider, const QUrl& url,
         const std::shared_ptr<ReaderZIPArchiveDelegate>& archiveDelegate, Platform::Error* error);
-    // Extracts the archive's top-level items to its destination (the archive's thread). After a cancel it removes
-    // the top-level items this extraction created.
+    // Extracts the archive's top-level items to its destination (the archive's thread). A cancelled
+    // extraction leaves nothing of its own behind (the engine removes exactly what it created).
     ExtractionOutcome extractArchive(const std::shared_ptr<Zentile::ZIPArchive>& archive,
                                      const std::shared_ptr<ReaderZIPArchiveDelegate>& firstDelegate) const;
 
@@ -46,6 +59,8 @@ private:
     std::shared_ptr<KeychainCredentialsKeeper> credentialsKeeper_;
     std::shared_ptr<VorlaneBridge::VorlaneFacade> vorlane_;
     ExtractionUrlProvider extractionUrlProvider_;
+    QPointer<ProgressWindowController> window_;
+    std::unique_ptr<QThread> worker_;
 };
 
 } // namespace TarvexReader

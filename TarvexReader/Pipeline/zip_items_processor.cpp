@@ -1,5 +1,8 @@
 #include "TarvexReader/Pipeline/zip_items_processor.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <algorithm>
 #include <utility>
 
@@ -29,6 +32,34 @@ void ZIPItemsProcessor::processArchiveURL(const QUrl& url) {
         }
         emit archiveFinished(url);
     });
+}
+
+bool ZIPItemsProcessor::cancelAll(std::chrono::milliseconds bound) {
+    if (processors_.empty()) {
+        return true;
+    }
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A question that an archive opens after its cancel (a sign-in asked for on the way) is ended too.
+    QTimer again;
+    auto cancelEach = [this] {
+        for (const auto& processor : processors_) {
+            processor->cancel();
+        }
+    };
+    QObject::connect(&again, &QTimer::timeout, &loop, cancelEach);
+    QObject::connect(this, &ZIPItemsProcessor::archiveFinished, &loop, [this, &loop] {
+        if (processors_.empty()) {
+            loop.quit();
+        }
+    });
+    cancelEach();
+    deadline.start(bound);
+    again.start(std::chrono::milliseconds(100));
+    loop.exec();
+    return processors_.empty();
 }
 
 void ZIPItemsProcessor::forget(const PromisingZIPProcessor* processor) {

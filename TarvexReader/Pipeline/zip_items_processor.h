@@ -2,6 +2,7 @@
 // archive's future settles, then the result notification.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -21,6 +22,11 @@ public:
                       std::shared_ptr<VorlaneBridge::VorlaneFacade> vorlane);
 
     void processArchiveURL(const QUrl& url) override;
+
+    // Main thread, when the application quits: cancels every archive in flight and runs the event loop
+    // (their windows and notifications need it) until each has removed what it made, settled and been
+    // reported, or until `bound` has passed. Whether none is left.
+    bool cancelAll(std::chrono::milliseconds bound);
 
     // The pipelines in flight (main thread only).
     const std::vector<std::shared_ptr<PromisingZIPProcessor>>& processors() const { return processors_; }

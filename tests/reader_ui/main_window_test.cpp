@@ -1,5 +1,7 @@
 // Start-up, the agreement gate, the main window, its drop zone and the open dialog.
+#include <QDeadlineTimer>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
@@ -15,6 +17,8 @@
 #include "TarvexReader/App/eula_window_controller.h"
 #include "TarvexReader/App/main_window_controller.h"
 #include "TarvexReader/App/null_vl_storage.h"
+#include "TarvexReader/Passphrase/password_window_controller.h"
+#include "TarvexReader/Progress/progress_window_controller.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
 #include "reader_ui/reader_test_support.h"
 
@@ -271,6 +275,65 @@ private slots:
         QVERIFY(storage.storeMetadata({VorlaneBridge::VLSerial("n", "v")}, nullptr));
         QVERIFY(storage.removeMetadataWithError(nullptr));
         QVERIFY(storage.restoreMetadataWithError(nullptr)->empty());
+    }
+
+    // File > Quit while one archive extracts and another waits for its passphrase: both are cancelled,
+    // each removes what it made (staging folder included), and the event loop ends. Last: it runs the
+    // application's own loop.
+    void quittingCancelsEveryExtractionCleansUpAndEnds() {
+        const QString files = home_->path("quit");
+        QList<std::pair<QString, QByteArray>> inputs{{"s/a.txt", "secret a\n"}, {"s/b.txt", "secret b\n"}};
+        for (int i = 0; i < 60; ++i) {
+            inputs.append({QStringLiteral("big/part%1.bin").arg(i, 2, 10, QLatin1Char('0')),
+                           QByteArray(300000, static_cast<char>('a' + i % 26))});
+        }
+        ReaderTest::writeFiles(files, inputs);
+        QCOMPARE(ReaderTest::run(files + "/big", "zip", {"-q", "-r", "../big.zip", "."}), 0);
+        QCOMPARE(ReaderTest::run(files + "/s", "zip", {"-q", "-P", "pw", "../secret.zip", "a.txt", "b.txt"}), 0);
+        const QString desktop = home_->desktop();
+        QDir(desktop).removeRecursively();
+        ReaderTest::writeFiles(desktop, {{"mine.txt", "mine\n"}});
+
+        auto defaults = std::make_shared<Platform::InMemoryUserDefaults>();
+        defaults->setBool(true, "EULA");
+        auto delegate = std::make_shared<AppDelegate>(defaults);
+        QVERIFY(delegate->applicationDidFinishLaunching());
+        QApplication::setQuitOnLastWindowClosed(false); // as the program entry sets it
+        const auto& processor = delegate->itemsProcessor();
+        processor->processArchiveURL(QUrl::fromLocalFile(files + "/secret.zip"));
+        QVERIFY(ReaderTest::waitUntil([] { return !ReaderTest::visibleWindows<PasswordWindowController>().isEmpty(); }));
+
+        // One main-thread step at a time, so the large archive is caught among its files.
+        processor->processArchiveURL(QUrl::fromLocalFile(files + "/big.zip"));
+        QDeadlineTimer deadline(60000);
+        auto extractingBig = [] {
+            for (auto* window : ReaderTest::visibleWindows<ProgressWindowController>()) {
+                if (window->windowTitle() == "Extracting big.zip" && !window->txtLabel->text().isEmpty()) {
+                    return true;
+                }
+            }
+            return false;
+        };
+        while (!extractingBig()) {
+            QVERIFY(!deadline.hasExpired());
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        QCOMPARE(processor->processors().size(), 2U);
+
+        QTimer watchdog; // a quit that never ends fails here instead of hanging
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        watchdog.start(60000);
+        delegate->window()->menuBar()->findChild<QAction*>("quit")->trigger();
+        QCOMPARE(QApplication::exec(), 0);
+
+        QVERIFY(processor->processors().empty());
+        QVERIFY(delegate->window() == nullptr);
+        QVERIFY(ReaderTest::visibleWindows<ProgressWindowController>().isEmpty());
+        QVERIFY(ReaderTest::visibleWindows<PasswordWindowController>().isEmpty());
+        QCOMPARE(QDir(desktop).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"mine.txt"});
     }
 };
 

@@ -55,9 +55,11 @@ private:
     }
 
     // Processes the archives, answers each passphrase dialog through `answer`, and waits until every
-    // archive's notification arrived; the new notifications.
+    // archive's notification arrived (or `notifications` of them, when archives are started meanwhile);
+    // the new notifications.
     QList<QJsonObject> process(const QList<QUrl>& urls,
-                               const std::function<void(PasswordWindowController*)>& answer = nullptr) {
+                               const std::function<void(PasswordWindowController*)>& answer = nullptr,
+                               qsizetype notifications = -1) {
         const qsizetype before = service_->calls().size();
         for (const QUrl& url : urls) {
             processor_->processArchiveURL(url);
@@ -68,7 +70,8 @@ private:
                     answer(dialog);
                 }
             }
-            return processor_->processors().empty() && service_->calls().size() >= before + urls.size();
+            return processor_->processors().empty() &&
+                   service_->calls().size() >= before + (notifications < 0 ? urls.size() : notifications);
         }, 60000);
         if (!finished) {
             qWarning("the archives did not finish");
@@ -246,19 +249,86 @@ private slots:
         QVERIFY(logged_.size() >= 2);
     }
 
-    void archivesThatDoNotOpenAndAMissingDesktopAreReported() {
-        ReaderTest::writeFiles(files_, {{"broken.zip", "this is not an archive\n"}, {"s/a.txt", "a\n"}, {"s/b.txt", "b\n"}});
-        make("zip", "s", {"-q", "../fine.zip", "a.txt", "b.txt"});
-        auto calls = process({archive("broken.zip"), archive("absent.zip")});
+    // What others write while an extraction waits for its passphrase is theirs: a cancel removes only what
+    // the extraction itself made.
+    void aCancelKeepsWhatWasWrittenMeanwhile() {
+        // One folder, a plain entry before an encrypted one: docs/ lands on the Desktop itself.
+        ReaderTest::writeFiles(files_, {{"d/docs/plain.txt", "plain\n"}, {"d/docs/secret.txt", "secret\n"}});
+        make("zip", "d", {"-q", "../docs.zip", "docs", "docs/plain.txt"});
+        make("zip", "d", {"-q", "-P", "pw", "../docs.zip", "docs/secret.txt"});
+        auto calls = process({archive("docs.zip")}, [&](PasswordWindowController* dialog) {
+            ReaderTest::writeFiles(desktop(), {{"docs/mine.txt", "mine\n"}});
+            click(dialog, "btnCancel");
+        });
+        expectNotifications(calls, {{"Tarvex: Cancel", "Unzip of docs.zip was cancelled"}});
+        QCOMPARE(QDir(desktop() + "/docs").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"mine.txt"});
+        QCOMPARE(read(desktop() + "/docs/mine.txt"), QStringLiteral("mine\n"));
+
+        // Two report.zip: the second waits for its passphrase while the first finishes into the same
+        // Desktop/report; cancelling the second leaves the first one's files.
+        ReaderTest::writeFiles(files_, {{"x/a.txt", "a\n"}, {"x/b.txt", "b\n"}, {"y/one.txt", "1\n"},
+                                        {"y/two.txt", "2\n"}, {"y/three.txt", "3\n"}});
+        make("zip", "x", {"-q", "-P", "pw", "report.zip", "a.txt", "b.txt"});
+        make("zip", "y", {"-q", "report.zip", "one.txt", "two.txt", "three.txt"});
+        bool firstDone = false;
+        calls = process({archive("x/report.zip")}, [&](PasswordWindowController* dialog) {
+            if (!firstDone) {
+                const qsizetype before = service_->calls().size();
+                processor_->processArchiveURL(archive("y/report.zip"));
+                firstDone = ReaderTest::waitUntil([&] { return service_->calls().size() > before; }, 60000);
+                QVERIFY(firstDone);
+            }
+            click(dialog, "btnCancel");
+        }, 2);
+        expectNotifications(calls, {{"Tarvex: Success", "3 file(s) from report.zip were unzipped to " + desktop() + "/report"},
+                                    {"Tarvex: Cancel", "Unzip of report.zip was cancelled"}});
+        QCOMPARE(QDir(desktop() + "/report").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{"one.txt", "three.txt", "two.txt"}));
+        QCOMPARE(read(desktop() + "/report/two.txt"), QStringLiteral("2\n"));
+    }
+
+    void archivesThatDoNotOpenAreReported() {
+        ReaderTest::writeFiles(files_, {{"broken.zip", "this is not an archive\n"}});
+        const auto calls = process({archive("broken.zip"), archive("absent.zip")});
         expectNotifications(calls, {{"Tarvex: Error", "Unsupported or invalid archive: broken.zip, status: 1"},
                                     {"Tarvex: Error", "Unsupported or invalid archive: absent.zip, status: 15"}});
         // The progress window closes however the archive ended.
         QVERIFY(ReaderTest::visibleWindows<ProgressWindowController>().isEmpty());
+    }
 
-        QDir(desktop()).removeRecursively();
-        calls = process({archive("fine.zip")});
-        expectNotifications(calls, {{"Tarvex: Error", "Unsupported or invalid archive: fine.zip, status: 13"}});
-        QVERIFY(!QFileInfo::exists(desktop()));
+    // A missing Desktop folder is made where the user folders name it (else $HOME/Desktop); one that cannot
+    // be made is reported as such, never as a broken archive.
+    void aMissingDesktopIsMadeWhereTheUserFoldersNameIt() {
+        ReaderTest::writeFiles(files_, {{"s/a.txt", "a\n"}, {"s/b.txt", "b\n"}});
+        make("zip", "s", {"-q", "../fine.zip", "a.txt", "b.txt"});
+        ReaderTest::writeFiles(home_->home(), {{"blocked", "a file, not a folder\n"}});
+        const QString userDirs = home_->path(".config/user-dirs.dirs");
+        const struct {
+            QByteArray line; // of user-dirs.dirs; empty: no such file
+            QString folder;
+        } rows[] = {
+            {"XDG_DESKTOP_DIR=\"$HOME/Work Desk\"\n", desktop()},
+            {"XDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n", home_->path("Desktop")},
+            {"", home_->path("Desktop")},
+            {"XDG_DESKTOP_DIR=\"$HOME/Nested/Work Desk\"\n", home_->path("Nested/Work Desk")},
+        };
+        for (const auto& row : rows) {
+            QDir(desktop()).removeRecursively();
+            QDir(home_->path("Desktop")).removeRecursively();
+            QFile::remove(userDirs);
+            if (!row.line.isEmpty()) {
+                ReaderTest::writeFiles(home_->path(".config"), {{"user-dirs.dirs", row.line}});
+            }
+            const auto calls = process({archive("fine.zip")});
+            expectNotifications(calls, {{"Tarvex: Success", "2 file(s) from fine.zip were unzipped to " + row.folder + "/fine"}});
+            QCOMPARE(read(row.folder + "/fine/b.txt"), QStringLiteral("b\n"));
+        }
+
+        ReaderTest::writeFiles(home_->path(".config"), {{"user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/blocked/Desk\"\n"}});
+        const auto calls = process({archive("fine.zip")});
+        expectNotifications(calls, {{"Tarvex: Error", "Unable to unzip fine.zip: The Desktop folder " +
+                                                          home_->path("blocked/Desk") + " could not be made: Not a directory"}});
     }
 
     void twoArchivesAtOnceEachWithItsOwnWindowAndDialog() {

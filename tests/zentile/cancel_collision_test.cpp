@@ -65,6 +65,57 @@ TEST(CancelAndCollision, CancelWhileLoadingFailsWithCodeFour) {
     EXPECT_EQ(log->calls.back(), "end 10 archive.zip 4");
 }
 
+// Answers each password question by first running `meanwhile` (what the user does while asked), then
+// cancelling.
+class CancelAfter : public ZIPDecryptDelegate {
+public:
+    explicit CancelAfter(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {}
+    std::uint32_t maximumNumberOfRetries() override { return 3; }
+    std::optional<ZIPDecryptResult> passwordForArchive(const std::shared_ptr<ZIPArchive>&, const std::optional<std::string>&,
+                                                       const std::shared_ptr<const ZIPKMS>&, std::uint32_t) override {
+        meanwhile_();
+        return ZIPDecryptResult(ZIPDecryptDecision::Cancel, std::nullopt);
+    }
+
+private:
+    std::function<void()> meanwhile_;
+};
+
+// While the extraction waits for a password, the user puts their own things where it had placed its
+// items: a file saved over a placed one, a placed folder swapped for a link to a folder of theirs. The
+// cancel removes what is still the extraction's, never what took its place.
+TEST(CancelAndCollision, CancelLeavesWhatReplacedTheExtractionsItems) {
+    if (!toolPresent("zip")) {
+        GTEST_SKIP() << "zip is not installed";
+    }
+    ScratchFolder scratch;
+    fs::path input = scratch.path() / "input";
+    writeFile(input / "report.txt", "from the archive\n");
+    writeFile(input / "docs/a.txt", "archive a\n");
+    writeFile(input / "notes/n.txt", "archive n\n");
+    writeFile(input / "secret.txt", "secret\n");
+    ASSERT_EQ(run("zip -q -r ../archive.zip report.txt docs notes && zip -q -P pw ../archive.zip secret.txt", input), 0);
+
+    fs::path destination = scratch.path() / "dest";
+    fs::path theirs = scratch.path() / "theirs";
+    writeFile(theirs / "a.txt", "the user's a\n");
+    auto decryption = std::make_shared<CancelAfter>([&] {
+        writeFile(scratch.path() / "saved.tmp", "the user's report\n");
+        fs::rename(scratch.path() / "saved.tmp", destination / "report.txt");
+        fs::rename(destination / "docs", scratch.path() / "docs.old");
+        fs::create_directory_symlink(theirs, destination / "docs");
+    });
+    auto opened = openArchive(scratch.path() / "archive.zip");
+    ASSERT_TRUE(opened.archive);
+    auto result = extractAll(opened.archive, destination,
+                             std::make_shared<ConcreteZIPArchiveDelegate>(nullptr, nullptr, decryption));
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error.code, ZIPErrorCancelled);
+    EXPECT_EQ(snapshot(destination), (std::map<std::string, std::string>{
+                                         {"docs", "-> " + theirs.string()}, {"report.txt", "the user's report\n"}}));
+    EXPECT_EQ(readFile(theirs / "a.txt"), "the user's a\n");
+}
+
 struct CollisionCase {
     const char* label;
     std::function<std::optional<std::string>(const std::string&)> answer;
