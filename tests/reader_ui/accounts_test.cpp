@@ -25,6 +25,7 @@
 #include "TarvexReader/Accounts/main_menu_account_updater.h"
 #include "TarvexReader/Accounts/modal_querying_kms_provider.h"
 #include "TarvexReader/Accounts/sign_in_view_controller.h"
+#include "TarvexReader/Credentials/default_server_url.h"
 #include "TarvexReader/Credentials/keychain_error.h"
 #include "TarvexReader/Passphrase/password_window_controller.h"
 #include "TarvexReader/Pipeline/zip_items_processor.h"
@@ -507,6 +508,42 @@ private slots:
         QVERIFY(!stored());
         QCOMPARE(itemsOfClass(KeychainItemClass::internetPassword), 0);
         QCOMPARE(itemsOfClass(KeychainItemClass::genericPassword), 0);
+    }
+
+    // A sign-in remembered while the application ran against the test service (started with --server)
+    // fills the sheet only when it runs against that service again, never against the built-in one.
+    void rememberedSignInFillsTheSheetOnlyForItsServer() {
+        defaults_->setBool(true, kRememberCredentialsKey);
+        const std::string server = service_.servers.at(0);
+        // Whatever happens, the next test finds the built-in server and no item of the test service.
+        const std::shared_ptr<void> restore(nullptr, [this, server](void*) {
+            setStartedServerURL(server);
+            keeper_->removeStoredCredentials();
+            setStartedServerURL(std::nullopt);
+        });
+        setStartedServerURL(server);
+        QFuture<int> outcome;
+        auto* sheet = begin(&outcome);
+        signIn(sheet, QString::fromLatin1(kEmail), QString::fromLatin1(kPassword));
+        QVERIFY(ReaderTest::waitUntil([&] { return outcome.isFinished(); }, 60000));
+        QCOMPARE(outcome.result(), 1);
+
+        setStartedServerURL(std::nullopt);
+        QFuture<int> builtIn;
+        auto* other = begin(&builtIn);
+        QVERIFY(other->signInViewController->txtEmail->text().isEmpty());
+        QVERIFY(other->signInViewController->txtPassword->text().isEmpty());
+        ReaderTest::saveWindowPicture(other, QStringLiteral("credential-sheet-other-server-not-filled"));
+        click(other, "btnCancel");
+        QVERIFY(ReaderTest::waitUntil([&] { return builtIn.isFinished(); }));
+
+        setStartedServerURL(server);
+        QFuture<int> again;
+        auto* same = begin(&again);
+        QCOMPARE(same->signInViewController->txtEmail->text(), QString::fromLatin1(kEmail));
+        QCOMPARE(same->signInViewController->txtPassword->text(), QString::fromLatin1(kPassword));
+        click(same, "btnCancel");
+        QVERIFY(ReaderTest::waitUntil([&] { return again.isFinished(); }));
     }
 
     void signInWithoutRememberingStoresNothing() {
