@@ -11,6 +11,7 @@
 
 #include "Platform/user_notification.h"
 #include "TarvexReader/App/app_delegate.h"
+#include "TarvexReader/Credentials/default_server_url.h"
 #include "TarvexReader/QtPlatform/dbus_user_notification_center.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
 #include "TarvexReader/QtPlatform/settings_user_defaults.h"
@@ -44,6 +45,8 @@ int main(int argc, char* argv[]) {
     }
     if (options.isSet(server)) {
         VxMeta::setMds(options.value(server).toStdString(), options.value(serverKey).toStdString());
+        // Remembered sign-ins without a server of their own belong to this server, not the built-in one.
+        TarvexReader::setStartedServerURL(options.value(server).toStdString());
     }
     if (!delegate->applicationDidFinishLaunching()) {
         return 0;

@@ -1,10 +1,10 @@
 #include "TarvexReader/Accounts/account_manager.h"
 
-#include <QCoreApplication>
 #include <QMainWindow>
 #include <QPromise>
 
 #include <utility>
+#include <vector>
 
 #include "TarvexReader/Accounts/account_updater_manager.h"
 #include "TarvexReader/Accounts/main_menu_account_updater.h"
@@ -14,18 +14,34 @@
 
 namespace TarvexReader {
 
-// The sheet's code, given once: when the sheet ends, or as 0 when it goes away without ending.
+// The sheet's code, given once to every request that waits for it: when the sheet ends, or as 0 when
+// it goes away without ending. Main thread only.
 struct AccountManager::Shown {
-    QPromise<int> promise;
+    std::vector<QPromise<int>> waiters;
     bool settled = false;
 
-    void settle(int code) {
+    QFuture<int> addWaiter() {
+        QPromise<int>& waiter = waiters.emplace_back();
+        waiter.start();
+        return waiter.future();
+    }
+
+    void settle(int code, const std::weak_ptr<AccountManager>& manager,
+                const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane) {
         if (settled) {
             return;
         }
         settled = true;
-        promise.addResult(code);
-        promise.finish();
+        if (auto self = manager.lock()) {
+            self->showVerifyEmailIfNeeded(code, vorlane);
+        }
+        // A continuation may ask for another sheet, which begins a new list: settle a list of our own.
+        std::vector<QPromise<int>> released = std::move(waiters);
+        waiters.clear();
+        for (QPromise<int>& waiter : released) {
+            waiter.addResult(code);
+            waiter.finish();
+        }
     }
 };
 
@@ -35,23 +51,19 @@ AccountManager::~AccountManager() {
     }
 }
 
+std::size_t AccountManager::waitingRequests() const {
+    return credentialEntryWindowController_ && shown_ && !shown_->settled ? shown_->waiters.size() : 0;
+}
+
 QFuture<int> AccountManager::beginLogIn(QWidget* window, const std::shared_ptr<Platform::UserDefaults>& userDefaults,
                                         const std::shared_ptr<KeychainCredentialsKeeper>& credentialsKeeper,
                                         const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane) {
-    if (credentialEntryWindowController_) {
-        return shownOutcome_;
+    if (credentialEntryWindowController_ && shown_ && !shown_->settled) {
+        return shown_->addWaiter();
     }
-    auto shown = std::make_shared<Shown>();
-    shown->promise.start();
-    std::weak_ptr<AccountManager> weak = weak_from_this();
-    shownOutcome_ = shown->promise.future().then(QCoreApplication::instance(), [weak, vorlane](int code) {
-        if (auto self = weak.lock()) {
-            self->showVerifyEmailIfNeeded(code, vorlane);
-        }
-        return code;
-    });
-    QFuture<int> outcome = shownOutcome_;
-    showCredentialSheet(shown, window, userDefaults, credentialsKeeper, vorlane);
+    shown_ = std::make_shared<Shown>();
+    QFuture<int> outcome = shown_->addWaiter();
+    showCredentialSheet(shown_, window, userDefaults, credentialsKeeper, vorlane);
     return outcome;
 }
 
@@ -74,14 +86,14 @@ void AccountManager::showCredentialSheet(const std::shared_ptr<Shown>& shown, QW
 
     sheet->windowDidLoad();
     std::weak_ptr<AccountManager> weak = weak_from_this();
-    QObject::connect(sheet, &QDialog::finished, sheet, [weak, shown, sheet](int code) {
+    QObject::connect(sheet, &QDialog::finished, sheet, [weak, shown, sheet, vorlane](int code) {
         if (auto self = weak.lock(); self && self->credentialEntryWindowController_ == sheet) {
             self->credentialEntryWindowController_.clear();
         }
         sheet->deleteLater();
-        shown->settle(code);
+        shown->settle(code, weak, vorlane);
     });
-    QObject::connect(sheet, &QObject::destroyed, [shown] { shown->settle(0); });
+    QObject::connect(sheet, &QObject::destroyed, [weak, shown, vorlane] { shown->settle(0, weak, vorlane); });
     sheet->open();
 }
 

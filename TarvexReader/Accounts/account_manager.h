@@ -2,11 +2,14 @@
 // archives' key providers begin on a window, and after a sheet that ended with a success for a user
 // whose e-mail address is not verified yet, shows the verify-email dialog on the main window.
 //
-// One sheet at a time: a request made while a sheet is shown gets that sheet's outcome (its future
-// settles with the same code), so nobody waits on a sheet that is no longer held. A sheet that goes
-// away without ending (its window closed under it) settles as cancelled.
+// One sheet at a time: a request made while a sheet is shown gets that sheet's outcome, through a
+// future of its own, so every waiter keeps its own continuation and nobody waits on a sheet that is
+// no longer held. When the sheet ends, the verify-email step runs first, then the waiters' futures
+// settle, in the order of their requests. A sheet that goes away without ending (its window closed
+// under it) settles as cancelled.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include <QFuture>
@@ -34,6 +37,8 @@ public:
                             const std::shared_ptr<VorlaneBridge::VorlaneFacade>& vorlane);
 
     CredentialEntryWindowController* credentialEntryWindowController() const { return credentialEntryWindowController_; }
+    // How many requests wait for the sheet shown now (0 without one).
+    std::size_t waitingRequests() const;
     VerifyEmailWindowController* emailConfirmationPanel() const { return emailConfirmationPanel_; }
 
 private:
@@ -47,8 +52,8 @@ private:
 
     QPointer<CredentialEntryWindowController> credentialEntryWindowController_;
     QPointer<VerifyEmailWindowController> emailConfirmationPanel_;
-    // The outcome every request made while the current sheet is shown receives.
-    QFuture<int> shownOutcome_;
+    // The waiters of the sheet shown now.
+    std::shared_ptr<Shown> shown_;
 };
 
 } // namespace TarvexReader

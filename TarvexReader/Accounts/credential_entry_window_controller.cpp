@@ -141,6 +141,12 @@ CredentialEntryWindowController::CredentialEntryWindowController(QWidget* parent
     connect(btnCancel, &QPushButton::clicked, this, &CredentialEntryWindowController::onCancel);
     connect(btnHaveAccount, &QCheckBox::clicked, this, &CredentialEntryWindowController::onHaveAccountChanged);
     connect(btnRememberCreds, &QCheckBox::clicked, this, &CredentialEntryWindowController::onRememberMeChanged);
+    // An error speaks of what was submitted: once the user changes the entry, it goes.
+    for (QLineEdit* field : {signInViewController->txtEmail, signInViewController->txtPassword,
+                             createAccountViewController->txtName, createAccountViewController->txtEmail,
+                             createAccountViewController->txtPassword, createAccountViewController->txtReenterPassword}) {
+        connect(field, &QLineEdit::textEdited, this, [this] { showError(std::nullopt); });
+    }
 }
 
 std::shared_ptr<SignInModuleDelegate> CredentialEntryWindowController::signInDelegate() const {
@@ -275,6 +281,8 @@ void CredentialEntryWindowController::reject() {
 }
 
 void CredentialEntryWindowController::onHaveAccountChanged() {
+    // The error belongs to the form that was left.
+    showError(std::nullopt);
     showSelectedForm();
     prefillStoredCredentials();
     fitWindowToForm();

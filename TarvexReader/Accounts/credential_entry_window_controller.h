@@ -5,7 +5,8 @@
 // after Cancel. The account manager sets the fields before `windowDidLoad`.
 //
 // The error line takes 51 points of the sheet's height while it shows an error: the sheet grows when an
-// error appears and shrinks when it goes, and keeps its size while the error line stays as it is.
+// error appears and shrinks when it goes, and keeps its size while the error line stays as it is. The
+// error goes when the user edits a field or switches forms.
 #pragma once
 
 #include <memory>

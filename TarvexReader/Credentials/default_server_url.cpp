@@ -1,5 +1,7 @@
 #include "TarvexReader/Credentials/default_server_url.h"
 
+#include "Platform/process_setting.h"
+
 namespace TarvexReader {
 namespace {
 
@@ -13,11 +15,28 @@ std::string appendingPathComponent(std::string url, const std::string& component
     return url + component;
 }
 
+Platform::ProcessSetting<std::optional<std::string>>& startedServerSetting() {
+    static Platform::ProcessSetting<std::optional<std::string>> setting;
+    return setting;
+}
+
 } // namespace
 
 const std::string& defaultServerURL() {
     static const std::string url = appendingPathComponent(kDefaultServiceEndpoint, "mds");
     return url;
+}
+
+std::string startedServerURL() {
+    return startedServerSetting().get().value_or(defaultServerURL());
+}
+
+void setStartedServerURL(const std::optional<std::string>& url) {
+    if (url && (*url == defaultServerURL() || *url == defaultServerURL() + "/")) {
+        startedServerSetting().set(std::nullopt);
+        return;
+    }
+    startedServerSetting().set(url);
 }
 
 } // namespace TarvexReader

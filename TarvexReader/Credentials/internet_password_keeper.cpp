@@ -24,7 +24,7 @@ KeychainQuery credentialItemQuery(const std::string& server) {
 InternetPasswordKeeper::InternetPasswordKeeper(std::shared_ptr<Keychain> store) : keychain(std::move(store)) {}
 
 std::string InternetPasswordKeeper::serverOf(const Credential& credential) {
-    return credential.host ? *credential.host : defaultServerURL();
+    return credential.host ? *credential.host : startedServerURL();
 }
 
 Credential InternetPasswordKeeper::readStoredCredential(const std::string& server) const {
@@ -44,8 +44,9 @@ Credential InternetPasswordKeeper::readStoredCredential(const std::string& serve
     if (!password) {
         throw KeychainError::unexpectedPasswordData();
     }
+    // The started server's item is the sign-in without a custom host; any other names its server.
     std::optional<std::string> host;
-    if (server != defaultServerURL()) {
+    if (server != startedServerURL()) {
         host = server;
     }
     Credential credential(*item->account, std::move(host), std::move(*password));

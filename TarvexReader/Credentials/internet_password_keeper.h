@@ -1,5 +1,5 @@
 // The credential item: an internet password labelled "Tarvex Reader" whose server is the credential's
-// host (or the default server URL), whose account is the e-mail address and whose value data is the
+// host (or the server the application was started with, `startedServerURL()`), whose account is the e-mail address and whose value data is the
 // password. Its calls map the store's statuses to `KeychainError`s.
 #pragma once
 
@@ -17,7 +17,7 @@ public:
 
     explicit InternetPasswordKeeper(std::shared_ptr<Keychain> keychain);
 
-    // The credential stored for `server`; its host is none when `server` is the default server URL.
+    // The credential stored for `server`; its host is none when `server` is the started server.
     // `noPassword` when there is no item; `unexpectedPasswordData` when the item has no account or
     // its data is missing or not UTF-8; `unhandledError` for any other status of the store.
     Credential readStoredCredential(const std::string& server) const;
@@ -29,7 +29,7 @@ public:
     // Every status but success is an `unhandledError`, "duplicate item" included.
     void addCredentialItem(const Credential& credential) const;
 
-    // The server a credential is stored under: its host, else the default server URL.
+    // The server a credential is stored under: its host, else the started server.
     static std::string serverOf(const Credential& credential);
 
 private:

@@ -13,7 +13,7 @@ KeychainCredentialsKeeper::KeychainCredentialsKeeper(std::shared_ptr<Keychain> k
     : hostKeeper(keychain), credentialsKeeper(keychain), userDefaults(std::move(defaults)) {}
 
 Credential KeychainCredentialsKeeper::readStoredCredentials() {
-    std::string server = defaultServerURL();
+    std::string server = startedServerURL();
     try {
         server = hostKeeper.readStoredHost();
     } catch (const KeychainError& error) {
@@ -27,7 +27,7 @@ Credential KeychainCredentialsKeeper::readStoredCredentials() {
 }
 
 void KeychainCredentialsKeeper::removeStoredCredentials() {
-    std::string server = defaultServerURL();
+    std::string server = startedServerURL();
     std::optional<std::string> deletedHost;
     try {
         std::string host = hostKeeper.readStoredHost();
@@ -102,7 +102,7 @@ void KeychainCredentialsKeeper::storeCredentialsIfRemembered(const Credential& c
 }
 
 std::optional<Credential> KeychainCredentialsKeeper::readPreviousCredentials() const {
-    std::string server = defaultServerURL();
+    std::string server = startedServerURL();
     try {
         server = hostKeeper.readStoredHost();
     } catch (const KeychainError& error) {

@@ -1,6 +1,8 @@
 // The credential store of the application: remembers the user's sign-in in the desktop's secret store
 // as a credential item (e-mail address and password, under the server) and, for a custom server, a host
-// item naming that server. Copies of one keeper act on the same store and defaults. As an account
+// item naming that server. A credential without a custom host is stored under, and read back only for,
+// the server the application was started with (`startedServerURL()`), so a password is never offered
+// to a server it was not used with. Copies of one keeper act on the same store and defaults. As an account
 // updater it stores the signed-in credential again when the user chose to remember credentials.
 //
 // Beyond reading and writing the two items, the keeper keeps the store consistent when a call fails:
@@ -31,12 +33,12 @@ class KeychainCredentialsKeeper : public CredentialsKeeper, public AccountUpdate
 public:
     KeychainCredentialsKeeper(std::shared_ptr<Keychain> keychain, std::shared_ptr<Platform::UserDefaults> defaults);
 
-    // The credential of the stored host's server, or of the default server when no host item is stored
+    // The credential of the stored host's server, or of the started server when no host item is stored
     // or its data cannot be read.
     Credential readStoredCredentials() override;
     // Removes what is stored, then writes the credential item and, with a custom host, the host item.
     void storeCredentials(const Credential& credential) override;
-    // Removes the host item and the credential item of its server (or of the default server).
+    // Removes the host item and the credential item of its server (or of the started server).
     void removeStoredCredentials() override;
 
     // Stores the credential when "kRememberCredentials" is on; a failure is logged, never reported.

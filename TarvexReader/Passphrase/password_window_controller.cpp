@@ -26,6 +26,7 @@ PasswordWindowController::PasswordWindowController(std::optional<std::string> fi
     auto* layout = new QVBoxLayout(this);
     txtStatement = new QLabel(QStringLiteral("Please enter the passphrase to decrypt this file"), this);
     txtStatement->setObjectName(QStringLiteral("txtStatement"));
+    txtStatement->setTextFormat(Qt::PlainText);
     txtFilePath = new QLabel(this);
     txtFilePath->setObjectName(QStringLiteral("txtFilePath"));
     txtFilePath->setTextFormat(Qt::PlainText);

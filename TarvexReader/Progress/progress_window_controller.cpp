@@ -9,6 +9,7 @@
 
 #include "TarvexReader/Progress/file_size_translator.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
+#include "TarvexReader/QtPlatform/plain_text.h"
 #include "vxmeta/foundation/clock.h"
 
 namespace TarvexReader {
@@ -32,6 +33,8 @@ ProgressWindowController::ProgressWindowController(QWidget* parent) : QWidget(pa
     auto* layout = new QVBoxLayout(this);
     txtLabel = new QLabel(this);
     txtLabel->setObjectName(QStringLiteral("txtLabel"));
+    // Entry names come from the archive: never markup.
+    txtLabel->setTextFormat(Qt::PlainText);
     txtLabel->setMinimumWidth(380);
     indTotalProgress = new QProgressBar(this);
     indTotalProgress->setObjectName(QStringLiteral("indTotalProgress"));
@@ -39,6 +42,7 @@ ProgressWindowController::ProgressWindowController(QWidget* parent) : QWidget(pa
     indTotalProgress->setValue(0);
     txtRatio = new QLabel(this);
     txtRatio->setObjectName(QStringLiteral("txtRatio"));
+    txtRatio->setTextFormat(Qt::PlainText);
     btnAction = new QPushButton(QStringLiteral("Cancel"), this);
     btnAction->setObjectName(QStringLiteral("btnAction"));
     layout->addWidget(txtLabel);
@@ -62,9 +66,9 @@ bool ProgressWindowController::displayEvent(const ProcessingEvent& event) {
             weak->show();
             weak->activateWindow();
             weak->raise();
-            weak->setWindowTitle(QStringLiteral("Loading ") + name);
+            setPlainWindowTitle(weak, QStringLiteral("Loading ") + name);
         } else if (event.phase == ProcessingEvent::Phase::Extracting && archive) {
-            weak->setWindowTitle(QStringLiteral("Extracting ") + name);
+            setPlainWindowTitle(weak, QStringLiteral("Extracting ") + name);
             weak->txtLabel->clear();
             weak->txtRatio->clear();
             weak->indTotalProgress->setValue(0);

@@ -19,11 +19,13 @@
 #include "Platform/user_defaults.h"
 #include "TarvexReader/Accounts/account_information_controller.h"
 #include "TarvexReader/Accounts/account_manager.h"
+#include "TarvexReader/Accounts/account_window_controller.h"
 #include "TarvexReader/Accounts/create_account_view_controller.h"
 #include "TarvexReader/Accounts/credential_entry_window_controller.h"
 #include "TarvexReader/Accounts/main_menu_account_updater.h"
 #include "TarvexReader/Accounts/modal_querying_kms_provider.h"
 #include "TarvexReader/Accounts/sign_in_view_controller.h"
+#include "TarvexReader/Credentials/default_server_url.h"
 #include "TarvexReader/Credentials/keychain_error.h"
 #include "TarvexReader/Passphrase/password_window_controller.h"
 #include "TarvexReader/Pipeline/zip_items_processor.h"
@@ -32,6 +34,7 @@
 #include "TarvexReader/QtPlatform/application_windows.h"
 #include "TarvexReader/QtPlatform/main_thread.h"
 #include "Vorlane/Comm/communicate_with_mds.h"
+#include "Vorlane/Errors/vorlane_error.h"
 #include "Vorlane/vorlane_facade.h"
 #include "reader_ui/reader_test_support.h"
 #include "support/key_service.h"
@@ -229,6 +232,8 @@ private slots:
         domain["url"] = service_.servers.at(0);
         domain["pubkey"] = service_.servicePublicKey;
         service_.call("POST", "/domains", jsonText(domain));
+        facade_->asked = 0;
+        facade_->askedOnMainThread = 0;
         account_ = makeAccount(kEmail);
         QVERIFY2(account_.isMember("id"), jsonText(account_).c_str());
         signOut();
@@ -294,6 +299,102 @@ private slots:
         click(sheet, "btnCancel");
         QVERIFY(ReaderTest::waitUntil([&] { return outcome.isFinished(); }));
         QCOMPARE(outcome.result(), 0);
+    }
+
+    // The error line goes, and the sheet is as high as without it, once the user edits a field or
+    // switches forms.
+    void anEditOrAFormSwitchClearsTheError_data() {
+        QTest::addColumn<bool>("signInForm");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("sign-in e-mail typed") << true << QStringLiteral("txtEmail");
+        QTest::newRow("sign-in password typed") << true << QStringLiteral("txtPassword");
+        QTest::newRow("to the create-account form") << true << QStringLiteral("switch");
+        QTest::newRow("name typed") << false << QStringLiteral("txtName");
+        QTest::newRow("second password typed") << false << QStringLiteral("txtReenterPassword");
+        QTest::newRow("to the sign-in form") << false << QStringLiteral("switch");
+    }
+
+    void anEditOrAFormSwitchClearsTheError() {
+        QFETCH(bool, signInForm);
+        QFETCH(QString, change);
+        QFuture<int> outcome;
+        auto* sheet = begin(&outcome);
+        if (!signInForm) {
+            sheet->btnHaveAccount->click();
+        }
+        const int before = sheet->height();
+        if (signInForm) {
+            signIn(sheet, QStringLiteral("///keys.example.org"), QStringLiteral("anything"));
+            QVERIFY(waitForError(sheet));
+        } else {
+            createAccount(sheet, QStringLiteral("New Person"), QStringLiteral("new@example.test"),
+                          QStringLiteral("one password"), QStringLiteral("another password"));
+        }
+        QVERIFY(!sheet->lblError->text().isEmpty());
+        QCOMPARE(sheet->height(), before + CredentialEntryWindowController::kErrorLabelHeight);
+
+        if (change == QStringLiteral("switch")) {
+            sheet->btnHaveAccount->click();
+            // As high as the same switch makes it without an error.
+            const int switched = sheet->height();
+            sheet->btnHaveAccount->click();
+            sheet->btnHaveAccount->click();
+            QCOMPARE(switched, sheet->height());
+        } else {
+            QWidget* form = signInForm ? static_cast<QWidget*>(sheet->signInViewController)
+                                       : static_cast<QWidget*>(sheet->createAccountViewController);
+            QTest::keyClicks(form->findChild<QLineEdit*>(change), QStringLiteral("x"));
+            QCOMPARE(sheet->height(), before);
+        }
+        QVERIFY(sheet->lblError->text().isEmpty());
+        QCOMPARE(sheet->cstErrorLabel, 0);
+        QCOMPARE(sheet->lblError->height(), 0);
+        ReaderTest::saveWindowPicture(sheet, QStringLiteral("credential-sheet-error-cleared-") +
+                                                 QString::fromLatin1(QTest::currentDataTag()).replace(QLatin1Char(' '), QLatin1Char('-')));
+        click(sheet, "btnCancel");
+        QVERIFY(ReaderTest::waitUntil([&] { return outcome.isFinished(); }));
+    }
+
+    // Texts of the key service and of the account are shown as written, never as markup: the sheet's
+    // error line, the account and the verify-email dialogs.
+    void hostileTextsShowAsWritten() {
+        ReaderTest::TrapFile trap;
+        const std::string markup = trap.imageMarkup().toStdString() + "<b>bold</b>";
+        QFuture<int> outcome;
+        QPointer<CredentialEntryWindowController> sheet = begin(&outcome);
+        sheet->signInFailed(Platform::Error(VorlaneBridge::VLErrorDomain, 0,
+                                            {{VorlaneBridge::VLCategoryKey, "HTTP Error"},
+                                             {VorlaneBridge::VLMessageKey, markup}}));
+        QVERIFY(waitForError(sheet));
+        QCOMPARE(sheet->lblError->text(), QString::fromStdString("HTTP Error: " + markup));
+        for (QLabel* label : {sheet->lblError, sheet->lblStatus}) {
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            label->sizeHint();
+        }
+        ReaderTest::saveWindowPicture(sheet, QStringLiteral("credential-sheet-hostile-error"));
+        click(sheet, "btnCancel");
+        QVERIFY(ReaderTest::waitUntil([&] { return outcome.isFinished(); }));
+
+        AccountWindowController account(mainWindow_.get());
+        account.name = markup;
+        account.email = markup + "@example.test";
+        account.server = "https://" + markup + "/mds/";
+        account.windowDidLoad();
+        for (QLabel* label : {account.lblName, account.lblEmail, account.lblServer}) {
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            label->sizeHint();
+        }
+        QCOMPARE(account.lblName->text(), QString::fromStdString(markup));
+        account.show();
+        ReaderTest::saveWindowPicture(&account, QStringLiteral("account-hostile-texts"));
+
+        VerifyEmailWindowController panel(mainWindow_.get());
+        panel.vorlane = facade_;
+        panel.windowDidLoad();
+        for (QLabel* label : {panel.lblMessage, panel.lblUpdate}) {
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+        QCOMPARE(trap.timesOpened(), 0);
     }
 
     void okWithoutShownErrorKeepsTheHeight() {
@@ -409,6 +510,42 @@ private slots:
         QCOMPARE(itemsOfClass(KeychainItemClass::genericPassword), 0);
     }
 
+    // A sign-in remembered while the application ran against the test service (started with --server)
+    // fills the sheet only when it runs against that service again, never against the built-in one.
+    void rememberedSignInFillsTheSheetOnlyForItsServer() {
+        defaults_->setBool(true, kRememberCredentialsKey);
+        const std::string server = service_.servers.at(0);
+        // Whatever happens, the next test finds the built-in server and no item of the test service.
+        const std::shared_ptr<void> restore(nullptr, [this, server](void*) {
+            setStartedServerURL(server);
+            keeper_->removeStoredCredentials();
+            setStartedServerURL(std::nullopt);
+        });
+        setStartedServerURL(server);
+        QFuture<int> outcome;
+        auto* sheet = begin(&outcome);
+        signIn(sheet, QString::fromLatin1(kEmail), QString::fromLatin1(kPassword));
+        QVERIFY(ReaderTest::waitUntil([&] { return outcome.isFinished(); }, 60000));
+        QCOMPARE(outcome.result(), 1);
+
+        setStartedServerURL(std::nullopt);
+        QFuture<int> builtIn;
+        auto* other = begin(&builtIn);
+        QVERIFY(other->signInViewController->txtEmail->text().isEmpty());
+        QVERIFY(other->signInViewController->txtPassword->text().isEmpty());
+        ReaderTest::saveWindowPicture(other, QStringLiteral("credential-sheet-other-server-not-filled"));
+        click(other, "btnCancel");
+        QVERIFY(ReaderTest::waitUntil([&] { return builtIn.isFinished(); }));
+
+        setStartedServerURL(server);
+        QFuture<int> again;
+        auto* same = begin(&again);
+        QCOMPARE(same->signInViewController->txtEmail->text(), QString::fromLatin1(kEmail));
+        QCOMPARE(same->signInViewController->txtPassword->text(), QString::fromLatin1(kPassword));
+        click(same, "btnCancel");
+        QVERIFY(ReaderTest::waitUntil([&] { return again.isFinished(); }));
+    }
+
     void signInWithoutRememberingStoresNothing() {
         QFuture<int> outcome;
         auto* sheet = begin(&outcome);
@@ -480,6 +617,54 @@ private slots:
         click(next, "btnCancel");
         QVERIFY(ReaderTest::waitUntil([&] { return third.isFinished(); }));
         QCOMPARE(third.result(), 0);
+    }
+
+    // Two archives asking for a key while signed out wait on the one sheet, each through its own
+    // provider and continuation: neither goes on while the sheet is up; when it ends both do, after
+    // Cancel without a key request, after a sign-in of a verified user each with its own request.
+    void twoProvidersWaitForTheOneSheet_data() {
+        QTest::addColumn<bool>("signsIn");
+        QTest::newRow("cancelled") << false;
+        QTest::newRow("signed in") << true;
+    }
+
+    void twoProvidersWaitForTheOneSheet() {
+        QFETCH(bool, signsIn);
+        verify(account_);
+        auto windowA = std::make_shared<QWidget>();
+        auto windowB = std::make_shared<QWidget>();
+        windowA->show();
+        windowB->show();
+        auto providerA = std::make_shared<ModalQueryingKMSProvider>(manager_, windowA, defaults_, keeper_, facade_);
+        auto providerB = std::make_shared<ModalQueryingKMSProvider>(manager_, windowB, defaults_, keeper_, facade_);
+        const int asked = facade_->asked.load();
+        std::atomic<bool> answeredA{false};
+        std::atomic<bool> answeredB{false};
+        std::optional<std::string> answerA = std::string("untouched");
+        std::optional<std::string> answerB = std::string("untouched");
+        std::thread extractionA = askFromAnotherThread(providerA, answerA, answeredA);
+        QVERIFY(waitForSheet());
+        QPointer<CredentialEntryWindowController> sheet = manager_->credentialEntryWindowController();
+        std::thread extractionB = askFromAnotherThread(providerB, answerB, answeredB);
+        QVERIFY(ReaderTest::waitUntil([&] { return manager_->waitingRequests() == 2; }));
+        QTest::qWait(50);
+        QVERIFY(!answeredA && !answeredB);
+        QCOMPARE(ReaderTest::visibleWindows<CredentialEntryWindowController>().size(), 1);
+        QCOMPARE(manager_->credentialEntryWindowController(), sheet.data());
+
+        if (signsIn) {
+            signIn(sheet, QString::fromLatin1(kEmail), QString::fromLatin1(kPassword));
+        } else {
+            click(sheet, "btnCancel");
+        }
+        QVERIFY2(ReaderTest::waitUntil([&] { return answeredA && answeredB; }, 60000), qPrintable(errorOf(sheet)));
+        extractionA.join();
+        extractionB.join();
+        QCOMPARE(answerA, std::nullopt);
+        QCOMPARE(answerB, std::nullopt);
+        QCOMPARE(facade_->asked.load() - asked, signsIn ? 2 : 0);
+        QCOMPARE(facade_->askedOnMainThread.load(), 0);
+        QCOMPARE(manager_->waitingRequests(), std::size_t{0});
     }
 
     // A sheet whose window goes away under it settles as cancelled, so no one waits on it for ever.

@@ -164,6 +164,26 @@ private slots:
         QCOMPARE(a.decision(), ZIPDecryptDecision::Cancel);
     }
 
+    // The entry's name comes from the archive: the prompt shows it as written, never as markup.
+    void aHostileEntryNameShowsAsWritten() {
+        ReaderTest::TrapFile trap;
+        auto window = makeWindow("Extracting a.zip");
+        auto delegate = std::make_shared<ModalQueryingDecryptDelegate>(window);
+        const std::string name = "docs/" + trap.imageMarkup().toStdString() + "<b>secret</b>.txt";
+        Question question(delegate, name, 1);
+        PasswordWindowController* dialog = dialogOn(window.get());
+        QVERIFY(dialog != nullptr);
+        for (const char* label : {"txtFilePath", "txtStatement"}) {
+            QCOMPARE(dialog->findChild<QLabel*>(label)->textFormat(), Qt::PlainText);
+            dialog->findChild<QLabel*>(label)->sizeHint();
+        }
+        QCOMPARE(dialog->txtFilePath->text(), QString::fromStdString(name));
+        ReaderTest::saveWindowPicture(dialog, QStringLiteral("passphrase_hostile_name"));
+        click(dialog, "btnCancel");
+        QVERIFY(question.waitForAnswer());
+        QCOMPARE(trap.timesOpened(), 0);
+    }
+
     void aQuestionThatCannotBeShownIsCancelledAtOnce() {
         auto window = makeWindow("Extracting a.zip");
         auto delegate = std::make_shared<ModalQueryingDecryptDelegate>(window);

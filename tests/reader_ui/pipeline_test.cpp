@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -363,6 +364,16 @@ private slots:
             return processor_->processors().empty() && logged_.filter("Desktop notification not delivered").size() == 1;
         }));
         QCOMPARE(read(desktop() + "/a.txt"), QStringLiteral("a\n"));
+        // The user still reads the result, in a window of the application.
+        QMessageBox* shown = nullptr;
+        QVERIFY(ReaderTest::waitUntil([&] {
+            const auto windows = ReaderTest::visibleWindows<QMessageBox>();
+            shown = windows.isEmpty() ? nullptr : windows.front();
+            return shown != nullptr;
+        }));
+        QCOMPARE(shown->windowTitle(), QStringLiteral("Tarvex: Success"));
+        QCOMPARE(shown->text(), "1 file(s) from quiet.zip were unzipped to " + desktop());
+        ReaderTest::saveWindowPicture(shown, "pipeline_result_without_notification_service");
     }
 };
 

@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QWindow>
 #include <QtTest>
 
 #include <atomic>
@@ -138,6 +139,32 @@ private slots:
         const int stopped = ticks;
         QTest::qWait(60);
         QCOMPARE(ticks, stopped);
+    }
+
+    // Names from the archive are shown as written: never read as markup (an image reference would be
+    // loaded from its path on the main thread), and a "[*]" in the title stays.
+    void hostileNamesShowAsWritten() {
+        ReaderTest::TrapFile trap;
+        const std::string archiveName = trap.imageMarkup().toStdString() + " [*] <b>x</b>.zip";
+        const std::string entryName = "docs/" + trap.imageMarkup().toStdString() + "<i>a</i>.txt";
+        ProgressWindowController window;
+        QCOMPARE(window.txtLabel->textFormat(), Qt::PlainText);
+        QCOMPARE(window.txtRatio->textFormat(), Qt::PlainText);
+        onWorker([&] { return window.displayEvent(ProcessingEvent::loading(ItemTypes::archive(archiveName))); });
+        onWorker([&] { return window.displayProgress(ProcessingEvent::loading(ItemTypes::file(entryName)), 1, 2); });
+        QCOMPARE(window.txtLabel->text(), QString::fromStdString(entryName));
+        window.txtLabel->sizeHint();
+        ReaderTest::saveWindowPicture(&window, "progress_hostile_loading");
+        QCOMPARE(trap.timesOpened(), 0);
+        QCOMPARE(window.windowHandle()->title(), QStringLiteral("Loading ") + QString::fromStdString(archiveName));
+
+        onWorker([&] { return window.displayEvent(ProcessingEvent::extracting(ItemTypes::archive(archiveName))); });
+        onWorker([&] { return window.displayEvent(ProcessingEvent::extracting(ItemTypes::file(entryName))); });
+        QCOMPARE(window.txtLabel->text(), QString::fromStdString(entryName));
+        QCOMPARE(window.windowHandle()->title(), QStringLiteral("Extracting ") + QString::fromStdString(archiveName));
+        window.txtLabel->sizeHint();
+        ReaderTest::saveWindowPicture(&window, "progress_hostile_extracting");
+        QCOMPARE(trap.timesOpened(), 0);
     }
 
     void aZeroMaximumChangesNothingOnScreen() {

@@ -3,10 +3,15 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QThread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace ReaderTest {
 
@@ -65,10 +70,10 @@ void writeFiles(const QString& folder, const QList<std::pair<QString, QByteArray
     }
 }
 
-NotificationService::NotificationService() {
+NotificationService::NotificationService(const QStringList& capabilities) {
     const QString name = QStringLiteral("org.freedesktop.Notifications");
     process_.setProcessChannelMode(QProcess::ForwardedChannels);
-    process_.start(QStringLiteral(VX_NOTIFICATION_SERVICE), {dir_.path() + QStringLiteral("/calls.jsonl")});
+    process_.start(QStringLiteral(VX_NOTIFICATION_SERVICE), QStringList{dir_.path() + QStringLiteral("/calls.jsonl")} + capabilities);
     started_ = process_.waitForStarted(10000) && waitUntil([&] {
         return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
     }, 10000);
@@ -85,6 +90,45 @@ NotificationService::~NotificationService() {
         return !QDBusConnection::sessionBus().interface()->isServiceRegistered(
             QStringLiteral("org.freedesktop.Notifications")).value();
     }, 5000);
+}
+
+TrapFile::TrapFile() {
+    const QByteArray fifo = QFile::encodeName(path());
+    if (::mkfifo(fifo.constData(), 0600) != 0) {
+        qFatal("cannot make the trap pipe %s", fifo.constData());
+    }
+    writer_ = std::thread([this, fifo] {
+        // Each open for writing waits for a reader; closing at once gives that reader its end of file.
+        for (;;) {
+            const int fd = ::open(fifo.constData(), O_WRONLY);
+            if (closing_.load()) {
+                if (fd >= 0) ::close(fd);
+                return;
+            }
+            if (fd >= 0) {
+                ++opened_;
+                ::close(fd);
+            }
+        }
+    });
+}
+
+TrapFile::~TrapFile() {
+    closing_ = true;
+    // Our own reader releases the writer's last wait.
+    const int fd = ::open(QFile::encodeName(path()).constData(), O_RDONLY | O_NONBLOCK);
+    writer_.join();
+    if (fd >= 0) ::close(fd);
+}
+
+void NotificationService::roundTrip() const {
+    const QString name = QStringLiteral("org.freedesktop.Notifications");
+    QDBusConnection::sessionBus().call(
+        QDBusMessage::createMethodCall(name, QStringLiteral("/org/freedesktop/Notifications"), name,
+                                       QStringLiteral("GetCapabilities")));
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 }
 
 QList<QJsonObject> NotificationService::calls() const {

@@ -12,8 +12,10 @@
 #include <QTemporaryDir>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace ReaderTest {
 
@@ -45,19 +47,43 @@ void writeFiles(const QString& folder, const QList<std::pair<QString, QByteArray
 template <typename T>
 QList<T*> visibleWindows();
 
-// The test notification service, started on the session bus for the life of the object.
+// The test notification service, started on the session bus for the life of the object, reporting
+// the capabilities given beside "body".
 class NotificationService {
 public:
-    NotificationService();
+    explicit NotificationService(const QStringList& capabilities = {});
     ~NotificationService();
     bool started() const { return started_; }
     // The calls recorded so far.
     QList<QJsonObject> calls() const;
+    // Returns once the answers to every call made so far have reached this process (the service
+    // answers in order); the event loop then hands them to their watchers.
+    void roundTrip() const;
 
 private:
     QTemporaryDir dir_;
     QProcess process_;
     bool started_ = false;
+};
+
+// A named pipe that must never be read: a name made of `imageMarkup()`, shown as rich text, makes the
+// main thread open it (and, with nobody writing, wait there for ever). A thread of the trap stands
+// ready to write, so an opening reader is counted and released at once instead of blocking the test.
+class TrapFile {
+public:
+    TrapFile();
+    ~TrapFile();
+    QString path() const { return dir_.path() + QStringLiteral("/trap"); }
+    // An image reference to the pipe, as a hostile archive or server would name it.
+    QString imageMarkup() const { return QStringLiteral("<img src=\"") + path() + QStringLiteral("\">"); }
+    // How often something opened the pipe for reading.
+    int timesOpened() const { return opened_.load(); }
+
+private:
+    QTemporaryDir dir_;
+    std::atomic<int> opened_{0};
+    std::atomic<bool> closing_{false};
+    std::thread writer_;
 };
 
 } // namespace ReaderTest

@@ -29,7 +29,7 @@ target_link_libraries(test_notification_service PRIVATE Qt6::Core Qt6::DBus)
 set_target_properties(test_notification_service PROPERTIES AUTOMOC ON)
 vx_warnings(test_notification_service)
 
-foreach(name progress_window passphrase main_window pipeline)
+foreach(name progress_window passphrase main_window pipeline notifications)
   add_executable(test_reader_${name} "${CMAKE_CURRENT_LIST_DIR}/${name}_test.cpp")
   set_target_properties(test_reader_${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(test_reader_${name} PRIVATE reader_ui_support)

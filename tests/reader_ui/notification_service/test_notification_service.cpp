@@ -1,5 +1,6 @@
 // A desktop notification service for tests: it owns org.freedesktop.Notifications on the session bus
-// and appends each Notify call, as one JSON line, to the file named by its argument.
+// and appends each Notify call, as one JSON line, to the file named by its first argument. Further
+// arguments are capabilities it reports beside "body" (such as "body-markup").
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QFile>
@@ -14,7 +15,8 @@ class NotificationRecorder : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
-    explicit NotificationRecorder(QString path) : path_(std::move(path)) {}
+    NotificationRecorder(QString path, QStringList capabilities)
+        : path_(std::move(path)), capabilities_(std::move(capabilities)) {}
 
 public slots:
     uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
@@ -34,20 +36,25 @@ public slots:
         }
         return ++lastId_;
     }
-    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    QStringList GetCapabilities() { return QStringList{QStringLiteral("body")} + capabilities_; }
 
 private:
     QString path_;
+    QStringList capabilities_;
     uint lastId_ = 0;
 };
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: test_notification_service RECORD_FILE\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: test_notification_service RECORD_FILE [CAPABILITY...]\n");
         return 2;
     }
-    NotificationRecorder recorder(QString::fromLocal8Bit(argv[1]));
+    QStringList capabilities;
+    for (int i = 2; i < argc; ++i) {
+        capabilities << QString::fromLocal8Bit(argv[i]);
+    }
+    NotificationRecorder recorder(QString::fromLocal8Bit(argv[1]), capabilities);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &recorder,
                             QDBusConnection::ExportAllSlots) ||

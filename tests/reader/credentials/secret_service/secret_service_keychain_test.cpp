@@ -159,6 +159,55 @@ TEST_F(DesktopKeeperTest, StoredItemsAreWhatSecretToolReads) {
     EXPECT_EQ(failureOf([&] { keeper.readStoredCredentials(); }), KeychainError::noPassword());
 }
 
+// The application run against another server (--server, as the demo does) for the scope's life.
+class StartedServer {
+public:
+    explicit StartedServer(const std::string& url) { setStartedServerURL(url); }
+    ~StartedServer() { setStartedServerURL(std::nullopt); }
+    StartedServer(const StartedServer&) = delete;
+    StartedServer& operator=(const StartedServer&) = delete;
+};
+
+// A sign-in without a server of its own belongs to the server the application was started with: it is
+// stored under that server and offered only while the application runs against it. An item of the
+// built-in server, as earlier versions stored every such sign-in, stays offered there and only there.
+TEST_F(DesktopKeeperTest, ASignInIsOfferedOnlyForTheServerItWasUsedWith) {
+    const std::string demo = "https://127.0.0.1:8443/mds/";
+    StartedServer started(demo);
+    EXPECT_EQ(startedServerURL(), demo);
+    keeper.storeCredentials(Credential("ann@example.com", std::nullopt, "demo password"));
+    EXPECT_EQ(credentialItem(demo, "ann@example.com").output, "demo password");
+    EXPECT_EQ(credentialItems(), 1u);
+    EXPECT_EQ(hostItems(), 0u);
+    EXPECT_EQ(keeper.readStoredCredentials(), Credential("ann@example.com", std::nullopt, "demo password"));
+
+    // Started without --server: the demo's password is not offered to the built-in server.
+    setStartedServerURL(std::nullopt);
+    EXPECT_EQ(startedServerURL(), defaultServerURL());
+    EXPECT_EQ(failureOf([&] { keeper.readStoredCredentials(); }), KeychainError::noPassword());
+
+    // An item of the built-in server, as an earlier version left it.
+    secretToolStore("Tarvex Reader", "built-in password",
+                    {{"xdg:schema", kInternetSchema}, {"server", defaultServerURL()}, {"account", "bob@example.com"}});
+    EXPECT_EQ(keeper.readStoredCredentials(), Credential("bob@example.com", std::nullopt, "built-in password"));
+    // The built-in server named at start-up is the built-in server.
+    setStartedServerURL(defaultServerURL() + "/");
+    EXPECT_EQ(keeper.readStoredCredentials(), Credential("bob@example.com", std::nullopt, "built-in password"));
+
+    // Back on the demo's server its own sign-in is offered, never the built-in server's; a third server
+    // gets neither.
+    setStartedServerURL(demo);
+    EXPECT_EQ(keeper.readStoredCredentials(), Credential("ann@example.com", std::nullopt, "demo password"));
+    setStartedServerURL(std::string("https://keys.example.org/mds/"));
+    EXPECT_EQ(failureOf([&] { keeper.readStoredCredentials(); }), KeychainError::noPassword());
+
+    // A removal acts on the started server's sign-in only.
+    setStartedServerURL(demo);
+    keeper.removeStoredCredentials();
+    EXPECT_EQ(credentialItems(), 1u);
+    EXPECT_EQ(credentialItem(defaultServerURL(), "bob@example.com").output, "built-in password");
+}
+
 TEST_F(DesktopKeeperTest, ItemsSecretToolWroteAreReadAndRemoved) {
     secretToolStore("Tarvex Reader", "https://keys.example.org", {{"xdg:schema", kGenericSchema}, {"service", "Tarvex Reader"}});
     secretToolStore("Tarvex Reader", "typed",
