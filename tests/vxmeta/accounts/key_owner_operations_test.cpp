@@ -4,6 +4,7 @@
 // the dataset only (nothing is sent until the next list push); a key's participants, renaming that
 // sends nothing, and the gates of deletion.
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "support/signing_fixture.h"
 #include "vxmeta/records/user.h"
 #include "vxmeta/records/xpid.h"
+#include "vxmeta/sync/dataset.h"
 #include "vxmeta/sync/meta_state.h"
 
 using namespace VxMeta;
@@ -269,6 +271,43 @@ TEST_F(KeyOwnerOperations, ParticipantsAreTheIdentitiesOfTheRightsThatAllow) {
         myAssets->front()->object_kind = "priv";
     }
     EXPECT_FALSE(canEditParticipants(myAssets->front()));
+}
+
+TEST_F(KeyOwnerOperations, ParticipantsListedBesideALogoutAreWholeOrRefused) {
+    heldKey(VxMetaTest::ownUrn, "file");
+    auto known = std::make_shared<XPID>();
+    known->urn = kAsking;
+    known->name = "Asking";
+    {
+        LockScope lock(masterMutex);
+        myXPIDs->push_back(known);
+    }
+    heldRight(kAsking, "allow");
+    constexpr int rounds = 150;
+    // The account's logout moves the whole dataset into a snapshot and leaves an empty one; here the
+    // snapshot comes back every other round, so that listings meet both.
+    std::thread signingOut([] {
+        Dataset snapshot;
+        for (int i = 0; i < rounds; ++i) {
+            if (i % 2 == 0) {
+                snapshot.freeze();
+            } else {
+                snapshot.use();
+            }
+        }
+    });
+    for (int i = 0; i < rounds; ++i) {
+        try {
+            SingleAssetManager manager;
+            manager.partialFetch(kUrn, true, false);
+            const RecordListPtr<XPID> views = manager.getParticipants();
+            ASSERT_LE(views->size(), 1u);
+        } catch (const VxMetaException&) {
+            // The key was not in the dataset at that moment.
+        }
+    }
+    signingOut.join();
+    EXPECT_TRUE(FakeTransport::exchanges().empty());
 }
 
 TEST_F(KeyOwnerOperations, RenamingToTheSameNameSendsNothing) {

@@ -111,6 +111,18 @@ TEST_F(ListRefresh, TheIdMatchWinsOverTheUrnMatch) {
     EXPECT_EQ(*getMyXPIDs(), (RecordList<XPID>{byId})) << "the URN holder was not returned, so it is pruned";
 }
 
+TEST_F(ListRefresh, TheUrnMatchIsByTheUrnsHeldBeforeAnyMerge) {
+    // The first fetched record moves the later held record onto the URN of the earlier one; the
+    // second, an id not held, still matches the record that held that URN when the refresh began.
+    const auto earlier = hold(2, "y");
+    const auto later = hold(1, "x");
+    service->on("GET xpid", array({identityForm(1, "y", "moved"), identityForm(7, "y", "by urn")}));
+    refreshListThenRemoveUnmarked(getMyXPIDs());
+    EXPECT_EQ(later->name, "moved");
+    EXPECT_EQ(earlier->name, "by urn");
+    EXPECT_EQ(urns(), (std::vector<std::string>{"y/7", "y/1"}));
+}
+
 TEST_F(ListRefresh, OfTwoHeldRecordsWithOneIdTheLaterMatchesAndTheEarlierIsPrunedUnlessUnsent) {
     for (bool earlierUnsent : {false, true}) {
         SCOPED_TRACE(earlierUnsent);

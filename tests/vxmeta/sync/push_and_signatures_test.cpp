@@ -1,7 +1,7 @@
 // The list push and the signature checks against an in-process service: the lists a TDE agent
-// pushes, a refused upload retried by the next push, what the live list keeps of records appended
-// while a push runs, and signature checks that look a signer up and read a record again only
-// without the master lock.
+// pushes, a refused upload retried by the next push, what the live list keeps after a push (the
+// records marked, by the push or an earlier pass, and those with unsent changes), and signature
+// checks that look a signer up and read a record again only without the master lock.
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,21 +71,29 @@ TEST_F(ListPush, ARefusedUploadStaysAndIsSentAgainAndCleanRecordsStay) {
     EXPECT_EQ(service->requests(), (std::vector<std::string>{"POST upload/", "POST upload/"}));
 }
 
-TEST_F(ListPush, RecordsAppendedWhileAPushRunsStayOnlyWithUnsentChangesAndSharedMarksDoNotMatter) {
+TEST_F(ListPush, ThePushMarksWhatItWentThroughAndKeepsWhatIsMarkedOrUnsent) {
     const auto pushed = add(getMyUploads(), true);
     const auto cleanHeld = add(getMyUploads(), false, 3);
     std::shared_ptr<Upload> appendedClean;
+    std::shared_ptr<Upload> appendedMarked;
     std::shared_ptr<Upload> appendedDirty;
     service->on("POST upload/", FakeReply(201, "{\"id\":4}"));
-    // While the upload is in flight another thread appends records and clears every shared mark.
+    // While the upload is in flight records are appended: one clean, one clean with a mark left by an
+    // earlier pass, one with unsent changes.
     service->onRequest = [&](const std::string&) {
         appendedClean = add(getMyUploads(), false, 5);
+        appendedMarked = add(getMyUploads(), false, 6);
         appendedDirty = add(getMyUploads(), true);
         LockScope lock(masterMutex);
-        for (const auto& r : *myUploads) r->marked = false;
+        appendedMarked->marked = true;
     };
     syncList(getMyUploads());
-    EXPECT_EQ(*getMyUploads(), (RecordList<Upload>{pushed, cleanHeld, appendedDirty}));
+    EXPECT_EQ(*getMyUploads(), (RecordList<Upload>{pushed, cleanHeld, appendedMarked, appendedDirty}));
+    // The marks the push set stay for the next pass to clear.
+    LockScope lock(masterMutex);
+    EXPECT_TRUE(pushed->marked);
+    EXPECT_TRUE(cleanHeld->marked);
+    EXPECT_FALSE(appendedDirty->marked);
 }
 
 class SignatureChecks : public VxMetaTest::SyncTest {

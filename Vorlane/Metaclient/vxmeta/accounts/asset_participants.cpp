@@ -57,13 +57,13 @@ bool canEditParticipants(const std::shared_ptr<Asset>& asset) {
 }
 
 RecordListPtr<XPID> SingleAssetManager::getParticipants() {
-    const URNMap<XPID> directory(myXPIDs, false);
+    const URNMap<XPID> directory(getMyXPIDs(), false);
     LockScope lock(masterMutex);
     return copyViewList(allowedIdentities(*rights, directory, ""));
 }
 
 RecordListPtr<XPID> SingleAssetManager::getAllParticipantsExceptSelf() {
-    const URNMap<XPID> directory(myXPIDs, false);
+    const URNMap<XPID> directory(getMyXPIDs(), false);
     RecordListPtr<XPID> found;
     std::string owner;
     std::shared_ptr<XPID> ownerIdentity;

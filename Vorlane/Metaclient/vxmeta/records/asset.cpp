@@ -73,13 +73,22 @@ std::shared_ptr<Asset> findAssetByURN(const std::string& urn) {
     return nullptr;
 }
 
+std::shared_ptr<Asset> findTeamAsset(int teamId) {
+    const std::string cookie = std::to_string(teamId);
+    LockScope lock(masterMutex);
+    if (!myAssets) return nullptr;
+    for (const std::shared_ptr<Asset>& asset : *myAssets)
+        if (asset && asset->object_kind == "TeamGroup" && asset->object_cookie == cookie) return asset;
+    return nullptr;
+}
+
 bool assetIsSignedBySMDS(const std::string& kind) {
     return kind == "groupMaster" || kind == "community" || kind == "TDEKey";
 }
 
 std::string getAssetSigner(const std::string& kind, const std::string& owner) {
     if (assetIsSignedBySMDS(kind)) return servicePublicKey();
-    return signerKeyOf(owner);
+    return pubkeyLookupUrn(owner);
 }
 
 std::string linkedAssetSigner(const std::shared_ptr<Asset>& link, const char* what, int64_t id) {

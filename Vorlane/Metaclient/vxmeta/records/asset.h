@@ -41,7 +41,8 @@ public:
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
     [[nodiscard]] bool verifySignature() override;
-    // getAssetSigner of the kind and the owner. Takes no lock of its own; never fails.
+    // getAssetSigner of the kind and the owner. Takes no lock of its own; a failed look-up of the
+    // owner is thrown on.
     std::string getSignerPublicKey() const;
     // The key-file text: the compact JSON of {"asset": urn, "version": 2} with its line end.
     std::string asAKF() const;
@@ -53,10 +54,14 @@ bool isPriv(const std::string& urn);
 bool isFixedAsset(const std::string& urn);
 // Under the master lock: the first key of the dataset's keys whose "urn" is urn (exact), or null.
 std::shared_ptr<Asset> findAssetByURN(const std::string& urn);
+// Under the master lock: the first key of the dataset's keys of kind "TeamGroup" whose "object_cookie"
+// is the team id in decimal, compared exactly ("07" is not team 7), or null.
+std::shared_ptr<Asset> findTeamAsset(int teamId);
 // Kinds of key that the service itself signs: "groupMaster", "community" and "TDEKey".
 bool assetIsSignedBySMDS(const std::string& kind);
 // The public key that verifies a key of that kind and owner: the service's for the kinds it signs,
-// else the owner's (the empty text when the owner is not known or cannot be looked up).
+// else the owner's (the empty text when the owner is not known). A look-up of the owner that fails (a
+// request to the service, an unknown URN among them) is thrown on, never read as a bad signature.
 std::string getAssetSigner(const std::string& kind, const std::string& owner);
 // The signer of the key that a right, an asset key or a feature is linked to. Without a link, the
 // empty text after the level-2 line "Unable to get signer for asset <what> <id> - no matching asset".

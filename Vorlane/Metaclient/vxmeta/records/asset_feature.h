@@ -37,7 +37,8 @@ public:
     std::string geturn() const override;
     // getSignerPublicKey must verify the record text.
     [[nodiscard]] bool verifySignature() override;
-    // The signer of the linked Asset; the empty text without a link. Never fails.
+    // The signer of the linked Asset; the empty text without a link. A failed look-up of the
+    // asset's owner is thrown on.
     std::string getSignerPublicKey() const;
     // True when the scope is empty or one of its comma-separated parts is one of the library's
     // scopes (setForScopes). Takes no lock.

@@ -3,6 +3,7 @@
 #include "vxmeta/crypto/signatures.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/foundation/text.h"
+#include "vxmeta/records/asset.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/records/pid.h"
 
@@ -58,5 +59,14 @@ void AssetKey::postDecode() {
 bool AssetKey::verifySignature() { return verifyTextNoExceptions(recordText, signature, getSignerPublicKey()); }
 
 std::string AssetKey::getSignerPublicKey() const { return linkedAssetSigner(assetLink, "key", id); }
+
+std::shared_ptr<AssetKey> findMyTeamKey(int teamId) {
+    LockScope lock(masterMutex);
+    const std::shared_ptr<Asset> team = findTeamAsset(teamId);
+    if (!team || !myKeys || !myPID) return nullptr;
+    for (const std::shared_ptr<AssetKey>& key : *myKeys)
+        if (key && key->asset == team->urn && key->participant == myPID->urn) return key;
+    return nullptr;
+}
 
 } // namespace VxMeta

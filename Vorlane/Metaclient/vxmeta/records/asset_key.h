@@ -48,11 +48,17 @@ public:
     void postDecode() override;
     // getSignerPublicKey must verify the record text.
     [[nodiscard]] bool verifySignature() override;
-    // The signer of the linked Asset; the empty text without a link. Never fails.
+    // The signer of the linked Asset; the empty text without a link. A failed look-up of the
+    // asset's owner is thrown on.
     std::string getSignerPublicKey() const;
     // The plain session key (base64 text) of this key, opened with the private key that its
     // participant calls for (asset_key_wrapping.h). Holds the master lock throughout.
     std::string decryptKeyMaterial() const;
 };
+
+// Under the master lock: the user's key of the team's key (findTeamAsset): the first asset key of the
+// dataset whose "asset" is that key's URN and whose "participant" is the user's own URN; null when
+// there is no such team key or no such asset key.
+std::shared_ptr<AssetKey> findMyTeamKey(int teamId);
 
 } // namespace VxMeta

@@ -30,7 +30,7 @@ std::string AssetRequest::idstr() const { return idStr(id); }
 std::string AssetRequest::geturn() const { return AssetRight::urnOf(asset, participant); }
 
 bool AssetRequest::verifySignature() {
-    return verifyTextNoExceptions(recordText, signature, signerKeyOf(participant));
+    return verifyTextNoExceptions(recordText, signature, pubkeyLookupUrn(participant));
 }
 
 } // namespace VxMeta

@@ -30,8 +30,8 @@ public:
     std::string idstr() const override;
     // The asset URN, "-", the participant URN: the URN of the right that answers the request.
     std::string geturn() const override;
-    // The requester's public key must verify the record text; a requester that cannot be looked
-    // up fails.
+    // The requester's public key must verify the record text; no key found fails the check, and a
+    // look-up that fails (a request to the service, an unknown URN among them) is thrown on.
     [[nodiscard]] bool verifySignature() override;
 };
 

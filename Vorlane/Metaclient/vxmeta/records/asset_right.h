@@ -37,7 +37,8 @@ public:
     static std::string urnOf(const std::string& asset, const std::string& participant);
     // getSignerPublicKey must verify the record text.
     [[nodiscard]] bool verifySignature() override;
-    // The signer of the linked Asset; the empty text without a link. Never fails.
+    // The signer of the linked Asset; the empty text without a link. A failed look-up of the
+    // asset's owner is thrown on.
     std::string getSignerPublicKey() const;
 };
 

@@ -29,6 +29,6 @@ std::string ContingencyKey::geturn() const {
     return owner + "-" + std::to_string(keysequence) + "-" + urnxsafe(canocase(ca));
 }
 
-bool ContingencyKey::verifySignature() { return verifyTextNoExceptions(recordText, signature, signerKeyOf(owner)); }
+bool ContingencyKey::verifySignature() { return verifyTextNoExceptions(recordText, signature, pubkeyLookupUrn(owner)); }
 
 } // namespace VxMeta

@@ -26,7 +26,8 @@ public:
     std::string idstr() const override;
     // The owner, "-", the key sequence, "-", the team URN in lower case made file-name safe.
     std::string geturn() const override;
-    // The owner's public key must verify the record text; an owner that cannot be looked up fails.
+    // The owner's public key must verify the record text; no key found fails the check, and a
+    // look-up that fails (a request to the service, an unknown URN among them) is thrown on.
     [[nodiscard]] bool verifySignature() override;
 };
 

@@ -127,15 +127,6 @@ std::string pubkeyLookupUrn(const std::string& urn) {
     return identity->pubkey;
 }
 
-std::string signerKeyOf(const std::string& urn) {
-    try {
-        return pubkeyLookupUrn(urn);
-    } catch (const VxMetaException& e) {
-        VXLOG(2, "Unable to look up the signer %s - %s", urn.c_str(), e.message.c_str());
-        return std::string();
-    }
-}
-
 std::shared_ptr<PID> findMyPID(const std::string& email) {
     init();
     if (loggedInPrivateKey().empty()) throw VxMetaException(VXMECAT_INTERNAL, "Cannot get PID without private key");

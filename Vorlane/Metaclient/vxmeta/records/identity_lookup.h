@@ -56,9 +56,6 @@ std::shared_ptr<XPID> userLookupUrnWorker(const std::string& urn);
 // else the key of userLookupUrn's record, or the empty text when none is known. A failure of the
 // look-up passes on.
 std::string pubkeyLookupUrn(const std::string& urn);
-// pubkeyLookupUrn for a signature check: a failed look-up is logged and gives the empty text, so
-// that the check fails instead of throwing.
-std::string signerKeyOf(const std::string& urn);
 
 // The identity with that address: the first directory record whose "email" equals it in any letter
 // case, else the service's ("xpid?email=", asked without the master lock), merged into the directory

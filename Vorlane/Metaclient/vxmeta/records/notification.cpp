@@ -1,5 +1,10 @@
 #include "vxmeta/records/notification.h"
 
+#include "vxmeta/foundation/lock_scope.h"
+#include "vxmeta/records/asset.h"
+#include "vxmeta/records/asset_request.h"
+#include "vxmeta/records/dataset_lists.h"
+
 namespace VxMeta {
 
 const RecordSchema<Notification>& Notification::schema() {
@@ -22,5 +27,15 @@ const RecordSchema<Notification>& Notification::schema() {
 std::string Notification::idstr() const { return idStr(id); }
 
 std::string Notification::geturn() const { return urn; }
+
+std::shared_ptr<Asset> Notification::getAsset() const {
+    if (type != "asset_request") return nullptr;
+    LockScope lock(masterMutex);
+    std::shared_ptr<Asset> found;
+    if (myRequests)
+        for (const std::shared_ptr<AssetRequest>& request : *myRequests)
+            if (request && request->geturn() == urn) found = request->assetLink;
+    return found;
+}
 
 } // namespace VxMeta

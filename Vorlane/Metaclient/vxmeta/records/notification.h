@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "vxmeta/records/record.h"
 
 namespace VxMeta {
+
+class Asset;
 
 class Notification : public Record<Notification> {
 public:
@@ -26,6 +29,10 @@ public:
     static const RecordSchema<Notification>& schema();
     std::string idstr() const override;
     std::string geturn() const override;
+    // The key an access-request notice is about: under the master lock, the Asset linked to the last
+    // request of the dataset whose URN is this notice's "urn"; null for any other type of notice, or
+    // when no request matches.
+    std::shared_ptr<Asset> getAsset() const;
 };
 
 } // namespace VxMeta

@@ -172,27 +172,21 @@ private:
     std::unordered_map<std::shared_ptr<T>, bool> marks;
 };
 
-// Both indexes over the records a list holds when the map is made (the clear-marks flag clears their
-// marks). The URN index is needed only for a fetched record whose id is not held, so it is built on
-// that first need, over those same records: records appended since are never indexed.
+// Both indexes over the records a list holds when the map is made, built then (the URN index first;
+// the clear-marks flag clears their marks): a merge that changes a member forming a held record's URN
+// leaves that record under the URN it had, so a later fetched record still finds the record that held
+// its URN before the merges. Records appended since are never indexed.
 template <class T>
 class DualMap {
 public:
-    DualMap(const RecordListPtr<T>& list, bool clearMarks) : ids(list), held(list) {
-        LockScope lock(masterMutex);
-        if (!list) return;
-        heldCount = list->size();
-        if (clearMarks)
-            for (const std::shared_ptr<T>& record : *list)
-                if (record) record->marked = false;
-    }
+    DualMap(const RecordListPtr<T>& list, bool clearMarks) : urns(list, clearMarks), ids(list) {}
 
     // Merges a fetched record into the held record of its id, or else of its URN, and marks that
     // record; false when none matches. The caller holds the master lock. The service's copy wins: a
     // held record with unsent local changes takes it all the same (and the loss is logged).
     bool updateFrom(const std::shared_ptr<T>& fetched) {
         std::shared_ptr<T> match = ids.find(static_cast<int64_t>(fetched->id));
-        if (!match) match = urnIndex().find(fetched->geturn());
+        if (!match) match = urns.find(fetched->geturn());
         if (!match) return false;
         if (match->remoteDirty && *match != *fetched)
             VXLOG(2, "The service's copy of %s replaces changes not yet sent", match->getSuffix().c_str());
@@ -201,26 +195,8 @@ public:
         return true;
     }
 
-    // The URN index of the records held when the map was made.
-    const URNMap<T>& urnIndex() {
-        if (!urnsBuilt) {
-            urnsBuilt = true;
-            if (held) {
-                urns.reserve(heldCount);
-                for (size_t i = 0; i < heldCount && i < held->size(); ++i)
-                    if (const std::shared_ptr<T>& record = (*held)[i]) urns.add(record);
-            }
-        }
-        return urns;
-    }
-
-    IDMap<T> ids;
-
-private:
-    RecordListPtr<T> held;
-    size_t heldCount = 0;
-    bool urnsBuilt = false;
     URNMap<T> urns;
+    IDMap<T> ids;
 };
 
 } // namespace VxMeta

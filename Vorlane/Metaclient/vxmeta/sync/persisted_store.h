@@ -114,8 +114,9 @@ bool vxmcRestoreOne(const Serial& pair, const std::string& stem);
 
 // Under the sync lock, then the master lock: the dataset of the stored list, checked against its
 // manifest, then the service address, key and times it records and, with the master lock released and
-// the sync lock kept, a reconciliation pass over the restored lists. A list that
-// does not pass leaves all metadata cleared and fails with VXMECAT_INVALID_METADATA.
+// the sync lock kept, a reconciliation pass over the restored lists. A list that does not pass its
+// manifest leaves all metadata cleared and fails with VXMECAT_INVALID_METADATA; a record reader that
+// refuses a checked pair fails with its own error, and what was restored before it stays.
 void restoreAll(SerialList list);
 
 // The host could not keep the last changes-only list: under the sync lock, then the master lock, its

@@ -9,6 +9,7 @@
 #include "vxmeta/comm/site_data.h"
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/crypto/signatures.h"
+#include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/json_access.h"
 #include "vxmeta/foundation/lock_scope.h"
@@ -28,6 +29,20 @@ namespace {
 int32_t clampToInt32(int64_t value) {
     return static_cast<int32_t>(std::clamp<int64_t>(value, std::numeric_limits<int32_t>::min(),
                                                     std::numeric_limits<int32_t>::max()));
+}
+
+// The tag of a locker configuration, read before anything is stored: its "ltag", 0 when it has none
+// (or is not a JSON object). A tag that is there but not an integer ("7" as text) cannot say which
+// configuration this is; it is taken as the one the service announced, for which it was fetched, so
+// that the next cycles do not ask for the same document again and again.
+int32_t lockerTagOf(const Json::Value& config, int32_t announced) {
+    if (!config.isObject() || !config.isMember("ltag")) return 0;
+    try {
+        return clampToInt32(asInt(config["ltag"], "ltag"));
+    } catch (const VxMetaException& e) {
+        VXLOG(2, "Received Locker Configuration with an unreadable ltag (%s); taken as %d", e.message.c_str(), announced);
+        return announced;
+    }
 }
 
 } // namespace
@@ -80,10 +95,10 @@ void fetchLockerConfig(int32_t expectedLtag) {
         persists.localDirty = true;
     }
     if (text == persists.lockerConfig) return;
-    const Json::Value config = parseJson(text);
+    const int32_t ltag = lockerTagOf(parseJson(text), expectedLtag);
     persists.lockerConfig = text;
     persists.localDirty = true;
-    persists.ltag = config.isObject() && config.isMember("ltag") ? clampToInt32(asInt(config["ltag"], "ltag")) : 0;
+    persists.ltag = ltag;
     if (persists.ltag != expectedLtag)
         VXLOG(2, "Received Locker Configuration with ltag mismatch (expected %d, got %d)", expectedLtag, persists.ltag);
 }

@@ -12,7 +12,9 @@ namespace VxMeta {
 // other than the expected one is logged and accepted. Request failures pass on.
 void fetchSiteData(int32_t expectedGtag);
 // GET "aa/archiveLockerConfig?platform=<device platform>" (with an expected tag of 0: "{}" without a
-// request); stores a changed configuration and its "ltag", and the user's group tag it was read for.
+// request); stores a changed configuration and its "ltag" (0 when it has none; one that is not an
+// integer is taken as the expected tag, so a bad document is fetched once, not every cycle), and the
+// user's group tag it was read for.
 void fetchLockerConfig(int32_t expectedLtag);
 
 } // namespace VxMeta

@@ -7,7 +7,8 @@
 namespace VxMeta {
 
 // Clears the dataset (or starts the library), reads the manifest and checks and restores every pair.
-// Any fault clears all metadata and throws VXMECAT_INVALID_METADATA. The caller holds the sync lock,
+// A pair or manifest that does not pass its check clears all metadata and throws
+// VXMECAT_INVALID_METADATA; a record reader's failure on a checked pair passes on, clearing nothing. The caller holds the sync lock,
 // then the master lock.
 void restoreCheckedPairs(const SerialList& list);
 

@@ -98,13 +98,17 @@ void changedBranch(const CycleRecords& records, const Etag& etag, const CycleTag
         VXLOG(4, "etag change had %d expected %d got %d", tags.heldEtag, tags.heldExpectedEtag, etag.etag);
     std::string heldSproxy;
     User fresh;
+    int64_t userId = 0;
     {
         LockScope lock(masterMutex);
         heldSproxy = records.user->sproxy;
-        fresh.id = records.pid->id;
+        fresh.id = userId = records.pid->id;
     }
-    fresh.get();
-    if (!heldSproxy.empty() && heldSproxy != fresh.sproxy) credentialsNoLongerMatch();
+    // A reply that is not the user's record (one that does not read, or an object of another id, such
+    // as a proxy's "{}") says nothing about the credentials: only the user's record as read is
+    // compared, and merged below.
+    const bool freshRead = fresh.get() && fresh.id == userId;
+    if (freshRead && !heldSproxy.empty() && heldSproxy != fresh.sproxy) credentialsNoLongerMatch();
     bool authenticated = false;
     {
         LockScope lock(masterMutex);
@@ -121,7 +125,7 @@ void changedBranch(const CycleRecords& records, const Etag& etag, const CycleTag
         records.device->refresh();
         checkDeviceAllowed();
     }
-    records.user->copyUpdate(fresh);
+    if (freshRead) records.user->copyUpdate(fresh);
     if (lockerConfigStale(records, etag, tags.full)) fetchLockerConfig(etag.ltag);
 
     std::string since;

@@ -339,6 +339,55 @@ TEST_F(SyncOnTheService, ChangedCredentialsLogOutWith403) {
     EXPECT_FALSE(loggedIn());
 }
 
+TEST_F(SyncOnTheService, AnUnreadableUserReplyIsNoCredentialChange) {
+    Json::Value token;
+    token["sproxy"] = "first";
+    service.call("POST", "/sync/user/" + std::to_string(accountId), jsonString(token));
+    sync(false);
+    ASSERT_EQ(getMyUser()->sproxy, "first");
+    const User before = *getMyUser();
+    // A 200 that is not the user's record answers the user fetch: an object without the signed record
+    // (a proxy's own JSON) goes by, a body that is blank or not JSON (a proxy's page, a cut-off body)
+    // ends the cycle with the request layer's failure. Neither is a change of credentials.
+    const struct {
+        const char* kind;
+        const char* body;
+        const char* failure; // empty: the cycle ends normally
+    } cases[] = {
+        {"status", "{}", ""},
+        {"status", "{\"Message\":\"ok\"}", ""},
+        {"blank", "", VXMECAT_PROTOCOL},
+        {"malformed", "", VXMECAT_PROTOCOL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.kind) + " " + c.body);
+        Json::Value fault;
+        fault["kind"] = c.kind;
+        if (std::string(c.kind) == "status") {
+            fault["status"] = 200;
+            fault["body"] = c.body;
+        }
+        fault["path"] = "user/" + std::to_string(accountId) + "/";
+        fault["count"] = 1;
+        service.fault(fault);
+        try {
+            sync(true);
+            EXPECT_STREQ(c.failure, "");
+        } catch (const VxMetaException& e) {
+            EXPECT_EQ(e.category, c.failure) << e.message;
+        }
+        EXPECT_TRUE(loggedIn());
+        EXPECT_EQ(getMyUser()->sproxy, "first");
+        EXPECT_EQ(getMyUser()->authenticated, before.authenticated) << "the held user record is kept";
+        EXPECT_EQ(getMyUser()->recordText, before.recordText);
+    }
+    // The next reply that is read still tells a real change.
+    token["sproxy"] = "second";
+    service.call("POST", "/sync/user/" + std::to_string(accountId), jsonString(token));
+    EXPECT_THROW(sync(true), VxMetaException);
+    EXPECT_FALSE(loggedIn());
+}
+
 TEST_F(SyncOnTheService, ADeviceTheServiceDisabledIsLoggedOut) {
     sync(false);
     const int64_t deviceId = getMyDevice()->id;
@@ -425,6 +474,29 @@ TEST_F(SyncOnTheService, LockerConfigurationFollowsItsTagWhileLockerSupportIsOn)
     EXPECT_FALSE(anyStartsWith(requestsSinceMark(), "GET aa/archiveLockerConfig"));
     EXPECT_EQ(getMyPersists()->lockerConfig, "{}");
     EXPECT_EQ(getMyPersists()->ltag, 0);
+}
+
+TEST_F(SyncOnTheService, ALockerTagThatIsNotAnIntegerCostsOneRequest) {
+    {
+        LockScope lock(masterMutex);
+        myPersists->lockerActive = true;
+    }
+    Json::Value locker;
+    locker["platform"] = "Linux";
+    locker["config"]["ltag"] = "7";
+    locker["config"]["lockers"] = "on";
+    locker["ltag"] = 7;
+    service.call("POST", "/sync/locker", jsonString(locker));
+    markLog();
+    sync(false);
+    EXPECT_TRUE(anyStartsWith(requestsSinceMark(), "GET aa/archiveLockerConfig?platform=Linux"));
+    EXPECT_EQ(parseJson(getMyPersists()->lockerConfig)["lockers"].asString(), "on");
+    EXPECT_EQ(getMyPersists()->ltag, 7) << "taken as the tag it was fetched for";
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        service.call("POST", "/sync/memo", "{\"memo_kind\":\"note\"}");
+        sync(false);
+        EXPECT_FALSE(anyStartsWith(requestsSinceMark(), "GET aa/archiveLockerConfig")) << cycle;
+    }
 }
 
 } // namespace
