@@ -190,12 +190,13 @@ TEST_P(ToolStreams, BytesAfterTheFinalBlockAreIgnored) {
     }
 }
 
+// A sink that takes one byte less than the content ends decoding with an error; the empty stream needs
+// no room at all.
 TEST_P(ToolStreams, ASinkThatRefusesMoreEndsDecoding) {
-    if (content_.empty()) {
-        GTEST_SKIP() << "no output to refuse";
-    }
-    Decoded decoded = inflateInPieces(stream_, 4096, content_.size() - 1);
-    EXPECT_EQ(decoded.status, DecodeStatus::Error);
+    std::size_t room = content_.empty() ? 0 : content_.size() - 1;
+    Decoded decoded = inflateInPieces(stream_, 4096, room);
+    EXPECT_EQ(decoded.status, content_.empty() ? DecodeStatus::End : DecodeStatus::Error);
+    EXPECT_LE(decoded.output.size(), room);
     EXPECT_TRUE(content_.compare(0, decoded.output.size(), decoded.output) == 0);
 }
 
