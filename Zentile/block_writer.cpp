@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <libdeflate.h>
 #include <unistd.h>
+
+#include "Zentile/crc32.h"
 
 namespace Zentile {
 
@@ -37,7 +38,7 @@ BlockWriter::~BlockWriter() {
 }
 
 bool BlockWriter::writeBlock(const unsigned char* data, std::size_t length) {
-    crc_ = libdeflate_crc32(crc_, data, length);
+    crc_ = crc32(crc_, data, length);
     while (length > 0) {
         ssize_t done = ::write(fd_, data, length);
         if (done < 0 && errno == EINTR) {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
-#include <zlib.h>
 
+#include "Zentile/crc32.h"
 #include "Zentile/entry_name.h"
 
 namespace Zentile {
@@ -148,8 +148,8 @@ bool applyExtraFields(const unsigned char* data, std::size_t length, EntryRecord
             break;
         case 0x7075:
             if (size >= 5 && field[0] == 1 &&
-                readLe32(field + 1) == ::crc32(0L, reinterpret_cast<const Bytef*>(entry.rawName.data()),
-                                                static_cast<uInt>(entry.rawName.size()))) {
+                readLe32(field + 1) == crc32(0, reinterpret_cast<const unsigned char*>(entry.rawName.data()),
+                                             entry.rawName.size())) {
                 std::string unicode(reinterpret_cast<const char*>(field + 5), size - 5);
                 if (Platform::isValidUtf8(unicode)) {
                     entry.name = unicode;

@@ -1,4 +1,4 @@
-// Streaming decoders of the compression methods: stored (0), deflate (8, zlib), bzip2 (12, libbz2),
+// Streaming decoders of the compression methods: stored (0), deflate (8, ISA-L), bzip2 (12, libbz2),
 // LZMA (14, liblzma) and xz (95, liblzma). Each takes input pieces and produces output through a sink.
 #pragma once
 

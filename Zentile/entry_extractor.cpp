@@ -1,10 +1,7 @@
 #include "Zentile/entry_extractor.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <libdeflate.h>
-#include <unistd.h>
 
 #include "Zentile/block_writer.h"
 #include "Zentile/entry_decoder.h"
@@ -13,23 +10,12 @@
 
 namespace Zentile {
 
-struct ExtractionBuffers::WholeInflater {
-    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
-    ~WholeInflater() { libdeflate_free_decompressor(decompressor); }
-};
-
-ExtractionBuffers::ExtractionBuffers() : inflater(std::make_unique<WholeInflater>()) {}
-ExtractionBuffers::~ExtractionBuffers() = default;
-
 namespace {
 
 constexpr std::uint32_t kLocalSignature = 0x04034b50;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::size_t kReadChunk = 512 * 1024;
 constexpr std::size_t kWriteChunk = 128 * 1024;
-// Deflate entries up to this size (both ways) are inflated whole, which is much faster than streaming;
-// the bound keeps a worker's buffers small.
-constexpr std::uint64_t kWholeInflateLimit = 2 * 1024 * 1024;
 // Entries from this size on are checked and written on a second thread while they are decoded.
 constexpr std::uint64_t kThreadedWriteFrom = 16 * 1024 * 1024;
 
@@ -38,21 +24,6 @@ EntryResult failed(ZIPErrorCode code, std::string text) {
 }
 EntryResult wrongPassword() {
     return {EntryOutcome::WrongPassword, ZIPErrorWrongPassphrase, "Incorrect passphrase"};
-}
-
-bool writeAll(int fd, const unsigned char* data, std::size_t length) {
-    while (length > 0) {
-        ssize_t done = ::write(fd, data, length);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        data += done;
-        length -= static_cast<std::size_t>(done);
-    }
-    return true;
 }
 
 struct Payload {
@@ -164,42 +135,6 @@ EntryResult extractEntry(const ArchiveFile& file, const EntryRecord& entry, cons
     bool encrypted = traditional || aes;
     bool checkCrc = !(aes && entry.aesVendorVersion == 2);
     std::uint64_t declared = entry.uncompressedSize;
-
-    if (entry.actualMethod == 8 && payload.length <= kWholeInflateLimit && declared <= kWholeInflateLimit &&
-        declared > 0) {
-        buffers.input.resize(static_cast<std::size_t>(payload.length));
-        buffers.output.resize(static_cast<std::size_t>(declared));
-        if (!file.readAt(payload.start, buffers.input.data(), buffers.input.size())) {
-            return failed(ZIPErrorReadFailed, "The archive could not be read");
-        }
-        if (!decrypt(buffers.input.data(), buffers.input.size())) {
-            return failed(ZIPErrorCorrupt, "The entry could not be decrypted");
-        }
-        if (!authenticate()) {
-            return wrongPassword();
-        }
-        auto status = libdeflate_deflate_decompress(buffers.inflater->decompressor, buffers.input.data(),
-                                                    buffers.input.size(), buffers.output.data(),
-                                                    buffers.output.size(), nullptr);
-        if (status != LIBDEFLATE_SUCCESS) {
-            return encrypted ? wrongPassword()
-                             : failed(ZIPErrorCorrupt, "The entry's data is damaged or not of its declared size");
-        }
-        if (checkCrc && libdeflate_crc32(0, buffers.output.data(), buffers.output.size()) != entry.crc32) {
-            return encrypted ? wrongPassword() : failed(ZIPErrorCorrupt, "The entry's CRC does not match");
-        }
-        if (progress.cancel->load(std::memory_order_relaxed)) {
-            return {EntryOutcome::Cancelled, ZIPErrorCancelled, "Cancelled"};
-        }
-        if (!writeAll(outputFd, buffers.output.data(), buffers.output.size())) {
-            return failed(ZIPErrorWriteFailed, std::string("The file could not be written: ") + std::strerror(errno));
-        }
-        progress.bytes->store(declared, std::memory_order_relaxed);
-        if (progress.onProgress) {
-            progress.onProgress();
-        }
-        return {EntryOutcome::Extracted, ZIPErrorNone, {}};
-    }
 
     auto decoder = makeEntryDecoder(entry.actualMethod, declared);
     if (!decoder) {

@@ -32,15 +32,8 @@ struct EntryResult {
 
 // Buffers a worker keeps between entries, so memory stays flat however many entries it extracts.
 struct ExtractionBuffers {
-    ExtractionBuffers();
-    ~ExtractionBuffers();
-    ExtractionBuffers(const ExtractionBuffers&) = delete;
-    ExtractionBuffers& operator=(const ExtractionBuffers&) = delete;
-
     std::vector<unsigned char> input;
     std::vector<unsigned char> output;
-    struct WholeInflater;
-    std::unique_ptr<WholeInflater> inflater; // whole-buffer inflate of small entries
 };
 
 struct EntryProgress {

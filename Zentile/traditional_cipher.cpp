@@ -1,20 +1,6 @@
 #include "Zentile/traditional_cipher.h"
 
-#include <zlib.h>
-
 namespace Zentile {
-namespace {
-
-const z_crc_t* crcTable() {
-    static const z_crc_t* table = get_crc_table();
-    return table;
-}
-
-inline std::uint32_t crcStep(std::uint32_t crc, std::uint8_t byte) {
-    return (crc >> 8) ^ static_cast<std::uint32_t>(crcTable()[(crc ^ byte) & 0xFF]);
-}
-
-} // namespace
 
 void TraditionalDecryptor::update(std::uint8_t plain) {
     key0_ = crcStep(key0_, plain);
