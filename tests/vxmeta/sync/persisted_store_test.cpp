@@ -446,6 +446,30 @@ TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) 
     EXPECT_EQ(valueOf(changes, "unknown-x"), "");
 }
 
+TEST_F(PersistedStore, ARecoveryCodeInAStoredDeviceRestoresAndTheNextSaveDropsIt) {
+    Device device;
+    device.urn = "OSX-device";
+    device.id = 4;
+    device.recovery_cipher = "cipher-text";
+    device.recovery_code = "code-of-today";
+    Json::Value stored = VxMetaTest::json(device.toJSON(false));
+    EXPECT_FALSE(stored.isMember("recovery_code"));
+    // A pair as stores written before kept it.
+    stored["recovery_code"] = "code-of-today";
+    restoreAll(pythonStore({{"device-OSX-device", jsonString(stored)}}));
+    {
+        LockScope lock(masterMutex);
+        EXPECT_EQ(myDevice->recovery_cipher, "cipher-text");
+        EXPECT_EQ(myDevice->id, 4);
+        EXPECT_TRUE(myDevice->recovery_code.empty());
+    }
+    const SerialListPtr changes = serializeAll(true);
+    const std::string written = valueOf(changes, "device-OSX-device");
+    EXPECT_NE(written.find("cipher-text"), std::string::npos);
+    EXPECT_EQ(written.find("recovery_code"), std::string::npos);
+    EXPECT_EQ(written.find("code-of-today"), std::string::npos);
+}
+
 TEST_F(PersistedStore, RestoreTakesTheTimesAndTidiesTheApplicationData) {
     Persists persists;
     persists.lastOnlineTime = nowSeconds() + 100000;

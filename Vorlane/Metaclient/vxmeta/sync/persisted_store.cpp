@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "vxmeta/access/monitored_safe_string.h"
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/api/stat_state.h"
 #include "vxmeta/comm/access_seam.h"
@@ -138,6 +139,18 @@ bool restoreInto(const RecordListPtr<T>& list, const Serial& pair) {
 
 using Restorer = bool (*)(const Serial&);
 
+// A device pair written before the recovery code was kept out of the store may still hold one: the
+// code is forgotten (the service keeps its own) and the record is written again without it.
+bool restoreDevice(const Serial& pair) {
+    const bool read = restore(myDevice, pair);
+    LockScope lock(masterMutex);
+    if (!myDevice->recovery_code.empty()) {
+        wipeText(myDevice->recovery_code);
+        myDevice->localDirty = true;
+    }
+    return read;
+}
+
 // The restorer of each stem that a record kind bears.
 const std::unordered_map<std::string, Restorer>& restorers() {
     static const std::unordered_map<std::string, Restorer> table{
@@ -145,7 +158,7 @@ const std::unordered_map<std::string, Restorer>& restorers() {
         {"pid", [](const Serial& p) { return restore(myPID, p); }},
         {"sid", [](const Serial& p) { return restore(mySID, p); }},
         {"user", [](const Serial& p) { return restore(myUser, p); }},
-        {"device", [](const Serial& p) { return restore(myDevice, p); }},
+        {"device", restoreDevice},
         {"deployment", [](const Serial& p) { return restoreInto(myDeployments, p); }},
         {"app", [](const Serial& p) { return restoreInto(myApps, p); }},
         {"xpid", [](const Serial& p) { return restoreInto(myXPIDs, p); }},
