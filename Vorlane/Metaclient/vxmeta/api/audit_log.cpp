@@ -491,17 +491,24 @@ bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks) { re
 
 bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks, bool eachChunkFailsOver) {
     VCSR executor;
-    try {
-        for (const Json::Value& chunk : chunks) {
-            const std::string body = jsonString(chunk) + "\n";
-            // A chunk the service accepted is never posted again: a failover repeats only the post
-            // that failed.
-            if (eachChunkFailsOver) HighAvailability([&] { (void)executor.post("AuditLog", body); });
-            else (void)executor.post("AuditLog", body);
+    for (const Json::Value& chunk : chunks) {
+        const std::string body = jsonString(chunk) + "\n";
+        std::optional<VxMetaException> failure;
+        const auto post = [&] {
+            try {
+                (void)executor.post("AuditLog", body);
+            } catch (const VxMetaException& e) {
+                failure = e;
+            }
+        };
+        // A chunk the service accepted is never posted again: a failover repeats only the post that
+        // failed over, and one that runs out of servers is thrown to the caller.
+        if (eachChunkFailsOver) HighAvailability(post);
+        else post();
+        if (failure) {
+            VXLOG(5, "Data failed to send - %s", failure->message.c_str());
+            return false;
         }
-    } catch (const VxMetaException& e) {
-        VXLOG(5, "Data failed to send - %s", e.message.c_str());
-        return false;
     }
     return true;
 }
