@@ -13,19 +13,23 @@
 
 namespace VxMetaTest {
 
+// A listening TCP socket on a free loopback port; its port written to `port`.
+inline int loopbackListener(uint16_t& port, int backlog) {
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener, backlog);
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
 class PlainPort {
 public:
-    PlainPort() {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 8);
-        socklen_t length = sizeof address;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-    }
+    PlainPort() : listener(loopbackListener(port, 8)) {}
     PlainPort(const PlainPort&) = delete;
     PlainPort& operator=(const PlainPort&) = delete;
     ~PlainPort() { close(listener); }
@@ -38,8 +42,8 @@ public:
     }
 
 private:
-    int listener = -1;
     uint16_t port = 0;
+    int listener = -1;
 };
 
 } // namespace VxMetaTest

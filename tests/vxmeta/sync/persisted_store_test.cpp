@@ -427,11 +427,18 @@ TEST_F(PersistedStore, EmptyListsAndManifestsWithoutEntries) {
     EXPECT_FALSE(globalState.manifest.sessionKey.empty());
 }
 
-TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) {
+// The key "urn:vx:asset/new" of the given name, as the restore's pass leaves it.
+Asset newAsset(const std::string& name = std::string()) {
     Asset asset;
     asset.urn = "urn:vx:asset/new";
     asset.owner = VxMetaTest::ownUrn;
+    asset.name = name;
     asset.compatibility = "Fully Compatible";
+    return asset;
+}
+
+TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) {
+    Asset asset = newAsset();
     const std::string value = asset.toJSON(false);
     restoreAll(pythonStore({{"asset-urn:vx:asset,old", value}, {"toopherpair-x", "{}"}, {"unknown-x", "{}"}}));
     {
@@ -606,10 +613,7 @@ TEST_F(PersistedStore, AFullSaveAfterAListTheHostCouldNotKeepListsWhatTheHostHol
 // A record renamed since the last save (here: restored from a pair of another name) goes out under its
 // new name, and a full save announces the old one as removed, as a changes-only save does.
 TEST_F(PersistedStore, AFullSaveAnnouncesTheOldNameOfARenamedRecord) {
-    Asset asset;
-    asset.urn = "urn:vx:asset/new";
-    asset.owner = VxMetaTest::ownUrn;
-    asset.compatibility = "Fully Compatible";
+    Asset asset = newAsset();
     HostStore host;
     host.pairs["asset-urn:vx:asset,old"] = asset.toJSON(false);
     restoreAll(pythonStore({{"asset-urn:vx:asset,old", asset.toJSON(false)}}));
@@ -627,13 +631,8 @@ TEST_F(PersistedStore, AFullSaveAnnouncesTheOldNameOfARenamedRecord) {
 // both in its manifest: it restores to one record, the own-named pair's, whichever comes first, and
 // the next save lets the old name go.
 TEST_F(PersistedStore, ARecordStoredTwiceUnderItsOldAndItsOwnNameRestoresOnce) {
-    Asset older;
-    older.urn = "urn:vx:asset/new";
-    older.owner = VxMetaTest::ownUrn;
-    older.name = "older";
-    older.compatibility = "Fully Compatible";
-    Asset newer = older;
-    newer.name = "newer";
+    Asset older = newAsset("older");
+    Asset newer = newAsset("newer");
     const std::pair<std::string, std::string> oldPair{"asset-urn:vx:asset,old", older.toJSON(false)};
     const std::pair<std::string, std::string> ownPair{"asset-urn:vx:asset,new", newer.toJSON(false)};
     for (const bool ownFirst : {false, true}) {

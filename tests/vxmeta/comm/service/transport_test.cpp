@@ -232,15 +232,7 @@ public:
                             SSL_CTX_use_certificate_chain_file(context, (folder + "server.pem").c_str()) == 1 &&
                             SSL_CTX_use_PrivateKey_file(context, (folder + "server-key.pem").c_str(), SSL_FILETYPE_PEM) == 1;
         EXPECT_TRUE(loaded) << "the key service's certificate in " << folder;
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 1);
-        socklen_t length = sizeof address;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+        listener = VxMetaTest::loopbackListener(port, 1);
         worker = std::thread([this, text = std::move(reply)] {
             int connection = accept(listener, nullptr, nullptr);
             if (connection < 0) return;
