@@ -112,6 +112,7 @@ TransportFailure classifyTransportFailure(int curlCode, long osErrno) {
     case CURLE_SSL_INVALIDCERTSTATUS:
     case CURLE_SSL_CRL_BADFILE:
     case CURLE_USE_SSL_FAILED:
+    case CURLE_UNSUPPORTED_PROTOCOL: // a URL that is not HTTPS
         return TransportFailure::SecureConnection;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
@@ -165,7 +166,11 @@ void communicateWithMDS(VxMeta::CommIO& io) {
         const std::string& ca = lease->caFile();
         bool configured =
             curl_easy_setopt(handle, CURLOPT_URL, io.url.c_str()) == CURLE_OK &&
-            curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+            // HTTPS only: a plain "http://" URL is refused before anything is sent (reported as a
+            // failed secure connection), and a URL without a scheme is an HTTPS one.
+            curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "https") == CURLE_OK &&
+            curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "https") == CURLE_OK &&
+            curl_easy_setopt(handle, CURLOPT_DEFAULT_PROTOCOL, "https") == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kTransportTimeoutMillis) == CURLE_OK &&
             curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTransportTimeoutMillis) == CURLE_OK &&

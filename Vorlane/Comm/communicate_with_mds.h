@@ -2,8 +2,10 @@
 // transport hook. One HTTPS exchange per call over libcurl, synchronous, bounded by 10-second connect
 // and total time-outs, with the server's certificate always verified. Connections and TLS sessions
 // are kept between exchanges (kept_connections.h) until the CA setting or the library's server list
-// changes; any number of threads may exchange at once. A secure connection that fails (handshake or
-// certificate) is also announced on the default notification centre.
+// changes; any number of threads may exchange at once. Nothing goes out in clear: a URL of another
+// scheme ("http://" included) is refused unsent, and a URL without a scheme means HTTPS. A secure
+// connection that fails (handshake, certificate or a refused scheme) is also announced on the
+// default notification centre.
 #pragma once
 
 #include <string>
@@ -27,7 +29,7 @@ std::string getTransportCaFile();
 
 // How a failed exchange is reported.
 enum class TransportFailure {
-    SecureConnection, // the TLS handshake or the certificate failed: status 0, no text
+    SecureConnection, // the TLS handshake or the certificate failed, or the URL is not HTTPS: status 0, no text
     Offline,          // no network: status 404 with the transport's text
     Other,            // anything else: status 0, no text
 };

@@ -34,7 +34,8 @@ std::optional<std::vector<VLSerial>> MetadataTranslator::metadataWithChanges(boo
     for (const std::shared_ptr<VxMeta::Serial>& pair : *pairs) {
         if (!pair) continue;
         if (!seen.insert(pair->name).second) {
-            Platform::systemLog("Duplicate " + pair->name + ": " + pair->value);
+            // The name only: a value may be a secret (a key, the recovery cipher).
+            Platform::systemLog("Duplicate " + pair->name);
             continue;
         }
         metadata.emplace_back(pair->name, pair->value);

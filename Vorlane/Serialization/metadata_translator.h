@@ -19,7 +19,7 @@ public:
     const std::shared_ptr<VorlaneWrapper>& vorlaneSingleton() const { return vorlaneSingleton_; }
 
     // The library's pairs (every one, or only the changes since the last save) in its order; a name
-    // met again is logged to the system log as "Duplicate <name>: <value>" and left out (the first
+    // met again is logged to the system log as "Duplicate <name>" (never its value) and left out (the first
     // wins). Nothing changed gives an empty list. A library failure gives none and the error.
     std::optional<std::vector<VLSerial>> metadataWithChanges(bool changesOnly, Platform::Error* error);
 

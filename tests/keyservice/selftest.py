@@ -223,6 +223,10 @@ class ServiceTest(unittest.TestCase):
                 self.c.admin("/reset", {})
                 self.assertEqual(self.c.api(1, "clusterInfo", headers=headers)[0], 200)
 
+    def test_a_fault_after_some_requests_spares_them(self):
+        self.c.fault(kind="status", status=503, body="", after=2, count=1)
+        self.assertEqual([self.c.api(0, "clusterInfo")[0] for _ in range(4)], [200, 200, 503, 200])
+
     def test_token_expiry_spares_requests_without_a_token(self):
         self.c.fault(kind="token_expired")
         self.assertEqual(self.c.api(0, "clusterInfo")[0], 200)

@@ -80,8 +80,8 @@ TEST_F(Translator, NameWrittenTwiceKeepsTheFirstPairAndLogsOneLine) {
     EXPECT_LT(first, std::find(names.begin(), names.end(), "asset-urn:vx:asset,b") - names.begin());
     EXPECT_EQ(names.back(), "m-");
     ASSERT_EQ(logged.size(), 1u);
-    EXPECT_EQ(logged[0].rfind("Duplicate asset-urn:vx:asset,a: ", 0), 0u) << logged[0];
-    EXPECT_NE(logged[0].find("\"second\""), std::string::npos);
+    // The line names the pair, never its value (a value may be a key or the recovery cipher).
+    EXPECT_EQ(logged[0], "Duplicate asset-urn:vx:asset,a");
 
     // Nothing changed since: an empty list, not none.
     pairs = translator.metadataWithChanges(true, &error);

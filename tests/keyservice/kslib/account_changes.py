@@ -13,7 +13,8 @@
   PUT pid/<id>/               the generic update; the account's address follows the PID's "email"
   PUT user/<id>/, device/<id>/  the generic update, which here also takes a form whose "record" is
                               unchanged at the same revision (members outside it, such as
-                              "email_pending" or "recovery_code", changed alone)
+                              "email_pending" or "recovery_code", changed alone); a device form
+                              without "recovery_code" keeps the code the service holds
   POST recovery               {"email", "device"}: the recovery message with a new token goes to the
                               address when the device has a recovery code and the address is its
                               owner's (404 otherwise); the reply is empty
@@ -223,7 +224,10 @@ def update_outer(call):
         stored_id = next((i for i in store.forms[stem] if str(i) == call.params["id"]), None)
         stored = store.forms[stem].get(stored_id) if stored_id is not None else None
         if stored is None or not isinstance(form, dict) or _record(form) != _record(stored):
-            return records.update_record(call)
+            if stem == "device" and stored is not None and isinstance(form, dict) and "recovery_code" not in form \
+                    and "recovery_code" in stored:
+                form = dict(form, recovery_code=stored["recovery_code"])
+            return records.update_record(call, form)
         merged = dict(stored)
         for name, value in form.items():
             if name not in ("id", "owner", "ownerid", "created_at"):

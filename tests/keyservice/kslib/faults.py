@@ -46,6 +46,7 @@ class Fault:
             raise FaultError("unknown fault kind: %r" % (self.kind,))
         self.server = _int(spec, "server", None, 0, server_count - 1)
         self.count = _int(spec, "count", None, 1)
+        self.after = _int(spec, "after", 0, 0)
         self.path = _text(spec, "path")
         self.spec = dict(spec)
         if self.kind == "status":
@@ -137,6 +138,9 @@ class FaultTable:
         modifiers = []
         for fault in self.faults:
             if not fault.matches(server, api_path, has_token):
+                continue
+            if fault.after > 0:
+                fault.after -= 1
                 continue
             if fault.terminal:
                 if terminal is None:

@@ -140,9 +140,10 @@ def create_record(call):
         return Reply.json(201, records.reply_form(stem, form))
 
 
-def update_record(call):
+def update_record(call, form=None):
     stem = call.params["stem"]
-    form = call.json_body()
+    if form is None:
+        form = call.json_body()
     if not isinstance(form, dict):
         return _error(400, "A record is a JSON object")
     with call.state.lock:

@@ -15,8 +15,10 @@
 #include <gtest/gtest.h>
 
 #include "Platform/notification_center.h"
+#include "Vorlane/Comm/communicate_with_mds.h"
 #include "Vorlane/Errors/vorlane_error.h"
 #include "Vorlane/vorlane_facade.h"
+#include "support/plain_port.h"
 #include "support/test_main_loop.h"
 #include "vorlane/service/framework_fixture.h"
 #include "vorlane/service/recording_storage.h"
@@ -186,6 +188,31 @@ TEST_F(FacadeOnTheService, DisabledDeviceIsSignedOut) {
     EXPECT_EQ(storage->removals, 1);
     EXPECT_TRUE(storage->kept.empty());
     expectSignedOut();
+}
+
+TEST_F(FacadeOnTheService, AServerTypedWithoutSchemeIsReachedOverHttpsAndAPlainOneIsRefused) {
+    newAccount(kEmail);
+    auto credential = std::make_shared<VLCredential>();
+    credential->email = kEmail;
+    credential->activeDirectoryPassword = kPassword;
+    Platform::Error error;
+
+    // An "http://" server: refused before anything is sent, with the secure-connection notice.
+    Notices refused(kCallbackSecureConnectionFailed);
+    VxMetaTest::PlainPort plain;
+    facade->setHost("http://" + plain.hostAndPort());
+    EXPECT_EQ(facade->loginWithCredential(credential, false, &error), nullptr);
+    EXPECT_FALSE(facade->userIsAlreadyLoggedIn());
+    EXPECT_FALSE(plain.connected()) << "the sign-in went out in clear";
+    EXPECT_FALSE(refused.seen.empty());
+
+    // A server typed as "address///server" names no scheme: it is an HTTPS one.
+    const std::string server = service.servers.at(0);
+    ASSERT_EQ(server.rfind("https://", 0), 0u);
+    facade->setHost(server.substr(8));
+    EXPECT_EQ(facade->host(), server);
+    EXPECT_NE(facade->loginWithCredential(credential, false, &error), nullptr) << error.localizedDescription();
+    EXPECT_TRUE(facade->userIsAlreadyLoggedIn());
 }
 
 TEST_F(FacadeOnTheService, SignInWhoseStoreFailsReportsItAndHandsTheChangesOutAgain) {

@@ -1,6 +1,8 @@
 // The user's credentials: derived key, login token and token hash against values made by Python,
 // the invalidation of the derived values, the error order of the key derivation, the private key
-// opened from both wrapped forms, and the private key found in the secret identity record.
+// opened from both wrapped forms, the private key found in the secret identity record, and the
+// holder of a secret for one scope.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
@@ -9,6 +11,7 @@
 #include "support/access_fixture.h"
 
 #include "vxmeta/access/credentials.h"
+#include "vxmeta/access/monitored_safe_string.h"
 #include "vxmeta/crypto/rsa_encryption.h"
 #include "vxmeta/crypto/simple_aes.h"
 #include "vxmeta/foundation/base64.h"
@@ -348,6 +351,20 @@ TEST_F(PrivateKeyFromTheSid, SavePrivateKeyUsesWhatIsAtHand) {
     myUser->sidLocator.clear();
     EXPECT_FALSE(globalState.credentials.savePrivateKey());
     EXPECT_TRUE(FakeTransport::exchanges().empty());
+}
+
+// A password handed out for one sign-in is wiped with its holder: nothing of it stays in the
+// holder's own storage (a short text lives there, not on the heap).
+TEST(WipedText, LeavesNothingOfTheSecretBehind) {
+    const std::string secret = "pw-4711";
+    alignas(WipedText) unsigned char storage[sizeof(WipedText)];
+    auto holds = [&] {
+        return std::search(std::begin(storage), std::end(storage), secret.begin(), secret.end()) != std::end(storage);
+    };
+    auto* held = new (storage) WipedText(std::string(secret));
+    ASSERT_TRUE(holds());
+    held->~WipedText();
+    EXPECT_FALSE(holds());
 }
 
 } // namespace

@@ -25,8 +25,10 @@
 #include "vxmeta/records/pid.h"
 #include "vxmeta/records/user.h"
 #include "vxmeta/sync/meta_state.h"
+#include "support/fails_with.h"
 
 using namespace VxMeta;
+using VxMetaTest::failsWith;
 
 namespace {
 
@@ -246,6 +248,31 @@ TEST_F(ApiObject, RecoveryCipherMatchesThePythonVector) {
     EXPECT_EQ(recoveryCipherOf("correct horse \u00e4", code), cipher);
     EXPECT_EQ(passwordFromRecoveryCipher(cipher, code), "correct horse \u00e4");
     EXPECT_EQ(newRecoveryCode().size(), 44u);
+    // A whole block of padding, as Python writes it for a 16-byte password.
+    EXPECT_EQ(passwordFromRecoveryCipher("vYPtvscZT1Q2GRMnHWtWscF5WwB6496PYOatSSR7Gbg=", code), "sixteen-byte-pw!");
+    EXPECT_EQ(passwordFromRecoveryCipher("6eJTkNf+ZjoguNOayqL4Fg==", code), "abcdefghijklmn");
+
+    // Ciphers whose padding does not verify under the code are refused, never read as a password: the
+    // cipher above under two other codes, and blocks that Python encrypted under the code unpadded
+    // (last byte 3 after a 1, last byte 0, last byte 17), a cut cipher and no cipher at all.
+    struct Refused {
+        const char* cipher;
+        const char* code;
+    };
+    const Refused refused[] = {
+        {"MW9lEDEeXHfPmNeoVZcHm/NNGfeTlqYqU7Nd060XuTA=", "HxweHRwbGhkYFxYVFBMSERAPDg0MCwoJCAcGBQQDAgE="},
+        {"MW9lEDEeXHfPmNeoVZcHm/NNGfeTlqYqU7Nd060XuTA=", "ICEiIyQlJicoKSorLC0uLzAxMjM0NTY3ODk6Ozw9Pj8="},
+        {"/WYn3WRNrnBDm9/j3Ul8VQ==", "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="},
+        {"pEw2xMvjqmoGsvcNmSXYoQ==", "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="},
+        {"/UjDpuQta8imLOyPCidq7Q==", "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="},
+        {"MW9lEDEeXHfPmNeoVZcHm/NNGfeTlqYq", "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="},
+        {"", "AAECAwQFBgcICQoLDA0ODxAREhMUFRYXGBkaGxwdHh8="},
+    };
+    for (const Refused& c : refused) {
+        SCOPED_TRACE(std::string(c.cipher) + " / " + c.code);
+        EXPECT_TRUE(failsWith([&] { (void)passwordFromRecoveryCipher(c.cipher, c.code); }, VXMECAT_CLIENT,
+                              kRecoveryCodeDoesNotOpen));
+    }
 
     Vorlane api;
     api.setDeviceInfo("LIN-0F1E", "desk", "Linux", "12", "x86_64");

@@ -40,6 +40,12 @@ TEST(Url, NewInstanceCutsTheBaseAndPlacesThePath) {
         {"https://api.example.com", "etag/0", "https://api.example.com", "https://api.example.com/api/v1.0/etag/0"},
         {"https://api.example.com:8443/api/v1.0/", "", "https://api.example.com:8443", "https://api.example.com:8443"},
         {"https://apihost", "", "https://apihost", "https://apihost"},
+        // A server named without a scheme is an HTTPS one; a named scheme stays as it is.
+        {"keys.example.com", "etag/0", "https://keys.example.com", "https://keys.example.com/api/v1.0/etag/0"},
+        {"127.0.0.1:8443/mds/api/v1.0/", "", "https://127.0.0.1:8443/mds", "https://127.0.0.1:8443/mds"},
+        {"keys.example.com/a?u=http://x", "", "https://keys.example.com/a?u=http://x",
+         "https://keys.example.com/a?u=http://x"},
+        {"http://keys.example.com", "", "http://keys.example.com", "http://keys.example.com"},
     };
     for (const UrlCase& c : cases) {
         SCOPED_TRACE(std::string(c.base) + " + " + c.path);

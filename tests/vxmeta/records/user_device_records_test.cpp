@@ -173,6 +173,11 @@ TEST_F(UserAndDevice, DeviceForms) {
     EXPECT_TRUE(local["allow_access"].asBool());
     for (const char* key : {"created_at", "updated_at", "appComplianceEtag", "ownerid"})
         EXPECT_TRUE(local.isMember(key)) << key;
+    // The recovery code, the key of the cipher beside it, is never stored; a device that does not know
+    // its code sends none rather than an empty one.
+    EXPECT_FALSE(local.isMember("recovery_code"));
+    device.recovery_code.clear();
+    EXPECT_FALSE(device.toJSONValue(true).isMember("recovery_code"));
 }
 
 TEST_F(UserAndDevice, DeviceReadAndMerge) {

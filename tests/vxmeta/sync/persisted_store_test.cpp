@@ -459,11 +459,18 @@ TEST_F(PersistedStore, EmptyListsAndManifestsWithoutEntries) {
     EXPECT_FALSE(globalState.manifest.sessionKey.empty());
 }
 
-TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) {
+// The key "urn:vx:asset/new" of the given name, as the restore's pass leaves it.
+Asset newAsset(const std::string& name = std::string()) {
     Asset asset;
     asset.urn = "urn:vx:asset/new";
     asset.owner = VxMetaTest::ownUrn;
+    asset.name = name;
     asset.compatibility = "Fully Compatible";
+    return asset;
+}
+
+TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) {
+    Asset asset = newAsset();
     const std::string value = asset.toJSON(false);
     restoreAll(pythonStore({{"asset-urn:vx:asset,old", value}, {"toopherpair-x", "{}"}, {"unknown-x", "{}"}}));
     {
@@ -476,6 +483,30 @@ TEST_F(PersistedStore, APairUnderAnotherNameComesBackDirtyAndMovesToItsOwnName) 
     EXPECT_EQ(valueOf(changes, "asset-urn:vx:asset,old"), "");
     EXPECT_EQ(valueOf(changes, "toopherpair-x"), "");
     EXPECT_EQ(valueOf(changes, "unknown-x"), "");
+}
+
+TEST_F(PersistedStore, ARecoveryCodeInAStoredDeviceRestoresAndTheNextSaveDropsIt) {
+    Device device;
+    device.urn = "OSX-device";
+    device.id = 4;
+    device.recovery_cipher = "cipher-text";
+    device.recovery_code = "code-of-today";
+    Json::Value stored = VxMetaTest::json(device.toJSON(false));
+    EXPECT_FALSE(stored.isMember("recovery_code"));
+    // A pair as stores written before kept it.
+    stored["recovery_code"] = "code-of-today";
+    restoreAll(pythonStore({{"device-OSX-device", jsonString(stored)}}));
+    {
+        LockScope lock(masterMutex);
+        EXPECT_EQ(myDevice->recovery_cipher, "cipher-text");
+        EXPECT_EQ(myDevice->id, 4);
+        EXPECT_TRUE(myDevice->recovery_code.empty());
+    }
+    const SerialListPtr changes = serializeAll(true);
+    const std::string written = valueOf(changes, "device-OSX-device");
+    EXPECT_NE(written.find("cipher-text"), std::string::npos);
+    EXPECT_EQ(written.find("recovery_code"), std::string::npos);
+    EXPECT_EQ(written.find("code-of-today"), std::string::npos);
 }
 
 TEST_F(PersistedStore, RestoreTakesTheTimesAndTidiesTheApplicationData) {
@@ -607,8 +638,59 @@ TEST_F(PersistedStore, AFullSaveAfterAListTheHostCouldNotKeepListsWhatTheHostHol
     host.apply(serializeAll(false));
     restoreAll(host.list());
     LockScope lock(masterMutex);
-    // A full save announces no removal: the host's old pair comes back.
-    EXPECT_EQ(myRequests->size(), 1u);
+    // The full save announced the removal again: the host let the old pair go.
+    EXPECT_TRUE(myRequests->empty());
+}
+
+// A record renamed since the last save (here: restored from a pair of another name) goes out under its
+// new name, and a full save announces the old one as removed, as a changes-only save does.
+TEST_F(PersistedStore, AFullSaveAnnouncesTheOldNameOfARenamedRecord) {
+    Asset asset = newAsset();
+    HostStore host;
+    host.pairs["asset-urn:vx:asset,old"] = asset.toJSON(false);
+    restoreAll(pythonStore({{"asset-urn:vx:asset,old", asset.toJSON(false)}}));
+    const SerialListPtr full = serializeAll(false);
+    EXPECT_EQ(valueOf(full, "asset-urn:vx:asset,new"), asset.toJSON(false));
+    EXPECT_EQ(valueOf(full, "asset-urn:vx:asset,old"), "");
+    host.apply(full);
+    EXPECT_EQ(host.pairs.count("asset-urn:vx:asset,old"), 0u);
+    restoreAll(host.list());
+    LockScope lock(masterMutex);
+    EXPECT_EQ(myAssets->size(), 1u);
+}
+
+// A store that a full save of before wrote after such a rename holds the record under both names,
+// both in its manifest: it restores to one record, the own-named pair's, whichever comes first, and
+// the next save lets the old name go.
+TEST_F(PersistedStore, ARecordStoredTwiceUnderItsOldAndItsOwnNameRestoresOnce) {
+    Asset older = newAsset("older");
+    Asset newer = newAsset("newer");
+    const std::pair<std::string, std::string> oldPair{"asset-urn:vx:asset,old", older.toJSON(false)};
+    const std::pair<std::string, std::string> ownPair{"asset-urn:vx:asset,new", newer.toJSON(false)};
+    for (const bool ownFirst : {false, true}) {
+        for (const bool changesOnly : {true, false}) {
+            SCOPED_TRACE(std::string(ownFirst ? "own-named pair first" : "old pair first") +
+                         (changesOnly ? ", changes-only save" : ", full save"));
+            const SerialList stored =
+                pythonStore(ownFirst ? std::vector{ownPair, oldPair} : std::vector{oldPair, ownPair});
+            restoreAll(stored);
+            {
+                LockScope lock(masterMutex);
+                ASSERT_EQ(myAssets->size(), 1u);
+                EXPECT_EQ((*myAssets)[0]->name, "newer");
+            }
+            HostStore host;
+            for (const auto& pair : stored) host.pairs[pair->name] = pair->value;
+            const SerialListPtr saved = serializeAll(changesOnly);
+            EXPECT_EQ(valueOf(saved, "asset-urn:vx:asset,old"), "");
+            host.apply(saved);
+            EXPECT_EQ(host.pairs.count("asset-urn:vx:asset,old"), 0u);
+            restoreAll(host.list());
+            LockScope lock(masterMutex);
+            ASSERT_EQ(myAssets->size(), 1u);
+            EXPECT_EQ((*myAssets)[0]->name, "newer");
+        }
+    }
 }
 
 TEST_F(PersistedStore, ASaveAfterAKeptListTakesItsRemovalsAsDone) {

@@ -4,11 +4,23 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace VxMeta {
 
 // Overwrites the text's bytes and empties it.
 void wipeText(std::string& text);
+
+// A secret held for the length of one scope: its text is wiped when the holder goes, thrown past or
+// not.
+struct WipedText {
+    explicit WipedText(std::string value) : text(std::move(value)) {}
+    WipedText(const WipedText&) = delete;
+    WipedText& operator=(const WipedText&) = delete;
+    ~WipedText() { wipeText(text); }
+
+    std::string text;
+};
 
 class MonitoredSafeString {
 public:

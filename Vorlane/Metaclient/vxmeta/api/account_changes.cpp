@@ -60,6 +60,9 @@ void RawVorlane::changePassword(const std::string& oldPassword, const std::strin
         *mySID = std::move(sid);
         globalState.credentials = generator.getCredentials();
         incrementEtag();
+        // The code the service now holds goes with the cipher made under it, so that a later PUT of
+        // the device never brings the old code back.
+        myDevice->recovery_code = recoveryCode;
         myDevice->recovery_cipher = recoveryCipher;
         myDevice->localDirty = true;
     }

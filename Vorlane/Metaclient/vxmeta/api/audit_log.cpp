@@ -9,6 +9,7 @@
 #include "vxmeta/accounts/single_asset_manager.h"
 #include "vxmeta/api/audit_event_normalization.h"
 #include "vxmeta/api/raw_vorlane.h"
+#include "vxmeta/comm/high_availability.h"
 #include "vxmeta/comm/vcsr.h"
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
@@ -184,23 +185,48 @@ private:
             return true;
         }
         if (startswith(category, "end")) {
+            if (settings_.mode == 0) flushChunk();
             if (!saved_.empty()) saved_.pop_back();
             context_ = saved_.empty() ? Json::Value(Json::objectValue) : saved_.back();
             contextNames_ = context_.getMemberNames();
             closeRequested_ = true;
             return false;
         }
+        Json::Value next = context_;
+        bool save = false;
         if (startswith(category, "begin")) {
-            if (context_.empty() && settings_.mode != 0) {
+            if (next.empty() && settings_.mode != 0) {
                 for (const char* name : {"app", "deviceid", "deviceName", "devicePlatform", "userName", "userEmail"})
-                    context_[name] = header_[name];
-            } else if (!context_.empty()) {
-                saved_.push_back(context_);
+                    next[name] = header_[name];
+            } else if (!next.empty()) {
+                save = true;
             }
         }
-        for (const std::string& name : line.getMemberNames()) context_[name] = line[name];
+        for (const std::string& name : line.getMemberNames()) next[name] = line[name];
+        if (settings_.mode == 0 && changesFactors(context_, next)) flushChunk();
+        if (save) saved_.push_back(context_);
+        context_ = std::move(next);
         contextNames_ = context_.getMemberNames();
         return false;
+    }
+
+    // Whether a step factored against `next` would read otherwise than against `now` (the category
+    // plays no part: a step's own category is never equal to the context's).
+    static bool changesFactors(Json::Value now, Json::Value next) {
+        now.removeMember("category");
+        next.removeMember("category");
+        return now != next;
+    }
+
+    // Factored mode: the steps of the chunk were factored against the context of its first entry, so
+    // before the context changes they all go out under it (a batch that does not fit the chunk in
+    // chunks of its own), and the next step starts a chunk with the new context.
+    void flushChunk() {
+        if (steps_.empty()) return;
+        finish();
+        steps_.clear();
+        lengths_.clear();
+        measured_ = 0;
     }
 
     // Builds the event of a step; false when the archive filter drops it.
@@ -461,18 +487,38 @@ bool RawVorlane::processAuditLogEntries(const std::vector<std::string>& lines, s
     return true;
 }
 
-bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks) {
+bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks) { return sendAuditLogChunks(chunks, false); }
+
+bool RawVorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks, bool eachChunkFailsOver) {
     VCSR executor;
-    try {
-        for (const Json::Value& chunk : chunks) executor.post("AuditLog", jsonString(chunk) + "\n");
-    } catch (const VxMetaException& e) {
-        VXLOG(5, "Data failed to send - %s", e.message.c_str());
-        return false;
+    for (const Json::Value& chunk : chunks) {
+        const std::string body = jsonString(chunk) + "\n";
+        std::optional<VxMetaException> failure;
+        const auto post = [&] {
+            try {
+                (void)executor.post("AuditLog", body);
+            } catch (const VxMetaException& e) {
+                failure = e;
+            }
+        };
+        // A chunk the service accepted is never posted again: a failover repeats only the post that
+        // failed over, and one that runs out of servers is thrown to the caller.
+        if (eachChunkFailsOver) HighAvailability(post);
+        else post();
+        if (failure) {
+            VXLOG(5, "Data failed to send - %s", failure->message.c_str());
+            return false;
+        }
     }
     return true;
 }
 
 bool RawVorlane::sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries) {
+    return sendAuditLogEntries(lines, maxBytes, maxEntries, false);
+}
+
+bool RawVorlane::sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries,
+                                     bool eachChunkFailsOver) {
     AuditLogChunks chunks;
     try {
         if (!processAuditLogEntries(lines, chunks, maxBytes, maxEntries)) {
@@ -484,7 +530,7 @@ bool RawVorlane::sendAuditLogEntries(const std::vector<std::string>& lines, size
         return false;
     }
     if (chunks.empty()) return true;
-    return sendAuditLogChunks(chunks);
+    return sendAuditLogChunks(chunks, eachChunkFailsOver);
 }
 
 } // namespace VxMeta

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "vxmeta/access/access_checks.h"
+#include "vxmeta/access/monitored_safe_string.h"
 #include "vxmeta/access/credentials.h"
 #include "vxmeta/accounts/account_state.h"
 #include "vxmeta/accounts/action.h"
@@ -39,7 +40,7 @@ namespace {
 // A one-time key: 32 random bytes, sent as the RSA text of their base64 form.
 struct OneTimeKey {
     std::string bytes = randomBytes(32);
-    ~OneTimeKey() { std::fill(bytes.begin(), bytes.end(), '\0'); }
+    ~OneTimeKey() { wipeText(bytes); }
     std::string wrappedFor(const std::string& publicKey) const { return RSAencrypt(base64_encode(bytes), publicKey); }
     // The account's password from its "V6-" or "V5-" text under this key.
     std::string open(const std::string& text) const { return decrypt(AES(bytes), text); }
@@ -112,11 +113,11 @@ void RawVorlane::loginManagedAccountEncPass(const std::string& email, const std:
         if (failure.category != VXMECAT_COMMUNICATION_ERROR) setManagedPassword(std::string());
         throw;
     }
-    const std::string masterPassword = key.open(jsonText(reply, "masterPassword"));
+    const WipedText masterPassword(key.open(jsonText(reply, "masterPassword")));
     std::string signInEmail = jsonText(reply, "email");
     if (signInEmail.empty()) signInEmail = email;
     managedAccountCheckedOK(encryptedPassword);
-    login(signInEmail, masterPassword, mfa);
+    login(signInEmail, masterPassword.text, mfa);
     // A device that held another account started from an empty dataset, which forgot both.
     managedAccountCheckedOK(encryptedPassword);
 }
@@ -171,9 +172,9 @@ void RawVorlane::loginImplicitAccount(bool mfa) {
     const std::string wrapped = jsonText(handedOut, "masterPassword");
     if (wrapped.empty())
         throw VxMetaException(VXMECAT_NOT_MANAGED, "Account is not managed.", VXMEREASON_NOT_MANAGED);
-    const std::string masterPassword = key.open(wrapped);
+    const WipedText masterPassword(key.open(wrapped));
     managedAccountCheckedOK(std::string());
-    login(email, masterPassword, mfa);
+    login(email, masterPassword.text, mfa);
     managedAccountCheckedOK(std::string());
 }
 

@@ -317,6 +317,14 @@ public:
     bool processAuditLogEntries(const std::vector<std::string>& lines, std::vector<Json::Value>& chunks,
                                 size_t maxBytes, uint32_t maxEntries);
 
+protected:
+    // The same, each chunk's post under the failover rule of its own when eachChunkFailsOver is set
+    // (the failover wrapper's road: a chunk the service accepted is never sent again).
+    bool sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries,
+                             bool eachChunkFailsOver);
+    bool sendAuditLogChunks(const std::vector<Json::Value>& chunks, bool eachChunkFailsOver);
+
+public:
     std::string givenDeviceName;
     std::string givenDeviceGuid;
     uint64_t noticeSerial = 0;

@@ -391,12 +391,14 @@ void Vorlane::setStat(const std::string& kind, const std::string& qualifier, int
     return HighAvailability([&] { return RawVorlane::setStat(kind, qualifier, amount); });
 }
 
+// Only the processing runs again after a failover (it posts nothing); each chunk's post fails over
+// on its own, so a chunk the service accepted is never sent twice.
 bool Vorlane::sendAuditLogEntries(const std::vector<std::string>& lines, size_t maxBytes, uint32_t maxEntries) {
-    return HighAvailability([&] { return RawVorlane::sendAuditLogEntries(lines, maxBytes, maxEntries); });
+    return HighAvailability([&] { return RawVorlane::sendAuditLogEntries(lines, maxBytes, maxEntries, true); });
 }
 
 bool Vorlane::sendAuditLogChunks(const std::vector<Json::Value>& chunks) {
-    return HighAvailability([&] { return RawVorlane::sendAuditLogChunks(chunks); });
+    return RawVorlane::sendAuditLogChunks(chunks, true);
 }
 
 bool Vorlane::processAuditLogEntries(const std::vector<std::string>& lines, std::vector<Json::Value>& chunks, size_t maxBytes, uint32_t maxEntries) {

@@ -1,13 +1,26 @@
 #include "vxmeta/comm/url.h"
 
+#include <cctype>
 #include <functional>
 
 namespace TarvexProtocol {
 
 namespace {
 
+// Whether the text begins with "scheme://" (a letter, then letters, digits, "+", "-" or ".").
+bool hasScheme(const std::string& base) {
+    std::size_t end = base.find("://");
+    if (end == std::string::npos || end == 0) return false;
+    if (!std::isalpha(static_cast<unsigned char>(base[0]))) return false;
+    for (std::size_t i = 1; i < end; ++i) {
+        const unsigned char c = static_cast<unsigned char>(base[i]);
+        if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') return false;
+    }
+    return true;
+}
+
 // Where the search for "/api" starts: after "scheme://authority", so that a host name that begins
-// with "api" stays whole. A text without a scheme is searched from its start.
+// with "api" stays whole.
 std::size_t pathStart(const std::string& base) {
     std::size_t scheme = base.find("://");
     if (scheme == std::string::npos) return 0;
@@ -21,7 +34,8 @@ Url::Url(Token, std::string base, std::string pathAndQuery, std::string full)
     : baseUrl(std::move(base)), apiPathAndQuery(std::move(pathAndQuery)), fullUrl(std::move(full)) {}
 
 UrlPtr Url::newInstance(const std::string& base, const std::string& apiPathAndQuery) {
-    std::string server = base;
+    // The service is spoken to over HTTPS only: a server named without a scheme is an HTTPS one.
+    std::string server = base.empty() || hasScheme(base) ? base : "https://" + base;
     while (!server.empty() && server.back() == '/') server.pop_back();
     std::size_t api = server.find("/api", pathStart(server));
     if (api != std::string::npos) server.resize(api);

@@ -15,8 +15,8 @@ class Url {
     struct Token {};
 
 public:
-    // The server base is `base` without trailing "/" and cut before the first "/api" that follows
-    // the scheme and authority. A path beginning with "/" is taken from the server root, any other
+    // The server base is `base` ("https://" put before it when it names no scheme) without trailing
+    // "/" and cut before the first "/api" that follows the scheme and authority. A path beginning with "/" is taken from the server root, any other
     // non-empty path lands under "/api/v1.0/".
     static UrlPtr newInstance(const std::string& base, const std::string& apiPathAndQuery);
 

@@ -21,7 +21,9 @@ const RecordSchema<Device>& Device::schema() {
             field<&Device::owner_disabled>("owner_disabled", InRecord),
             field<&Device::app_name>("app_name"),
             field<&Device::app_version>("app_version"),
-            field<&Device::recovery_code>("recovery_code"),
+            // The key of the recovery cipher beside it: never stored here (the pair would give the
+            // password away), and never sent empty (that would ask the service to forget its code).
+            field<&Device::recovery_code>("recovery_code", ServerOnly | WhenNotEmpty),
             field<&Device::recovery_cipher>("recovery_cipher", LocalOnly | WhenPresent | NotCompared | Kept),
             field<&Device::allow_access>("allow_access", LocalOnly),
             field<&Device::appComplianceEtag>("appComplianceEtag", LocalOnly),

@@ -1,6 +1,7 @@
 // Device: this device's registration under the account: owner, platform, identifier and name in
 // the signed "record"; outside it the registering application, the password-recovery material
-// and the service's access decision. "recovery_cipher" never leaves this device.
+// and the service's access decision. "recovery_cipher" never leaves this device, and
+// "recovery_code" (its key) is never stored on it.
 #pragma once
 
 #include <cstdint>

@@ -105,7 +105,7 @@ template <class T>
 void Record<T>::writeMembers(Json::Value& out, Json::Value& record, bool forServer) {
     const T& me = self();
     for (const FieldSpec<T>& f : T::schema().fields) {
-        if (f.has(InMemory) || (forServer && f.has(LocalOnly))) continue;
+        if (f.has(InMemory) || (forServer ? f.has(LocalOnly) : f.has(ServerOnly))) continue;
         if (f.has(WhenNotEmpty) && f.isEmpty(me)) continue;
         (f.has(InRecord) ? record : out)[f.key] = f.toJson(me, forServer);
     }

@@ -35,6 +35,7 @@ enum FieldFlag : uint32_t {
     Kept = 1u << 5,         // a merge (copyUpdate) keeps the held value
     InView = 1u << 6,       // copied by copyView
     InMemory = 1u << 7,     // no JSON key at all: derived on this client, never sent or stored
+    ServerOnly = 1u << 8,   // written only in the server form, never into the local store
 };
 
 // One member of class T, with the operations of its type bound to it.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "vxmeta/access/monitored_safe_string.h"
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/api/stat_state.h"
 #include "vxmeta/comm/access_seam.h"
@@ -89,9 +91,11 @@ SerialListPtr serializeAll(bool changedOnly) {
     Manifest& manifest = globalState.manifest;
     // A new save means the host kept the last list.
     manifest.unconfirmedRemovals.clear();
-    // The names of the last save or restore; a full save keeps them and adds its own.
+    // The names of the last save or restore: whatever no record yields any more is announced as
+    // removed, by a full save as by a changes-only one (a record renamed since is written under its
+    // new name, and the host must not keep it under the old one too).
     std::set<std::string> previous;
-    if (changedOnly) previous.swap(manifest.savedNames);
+    previous.swap(manifest.savedNames);
     auto list = std::make_shared<SerialList>();
     manifest.savedRecords.clear();
     if (globalState.satellitePolicy.persist_metadata) {
@@ -104,16 +108,13 @@ SerialListPtr serializeAll(bool changedOnly) {
     serializeStats(*list, changedOnly);
     manifest.entries.reserve(manifest.entries.size() + list->size());
     for (const std::shared_ptr<Serial>& pair : *list) manifest.store(pair->name, pair->value);
-    if (changedOnly) {
-        for (const std::string& name : previous) {
-            if (manifest.savedNames.count(name)) continue;
-            const auto entry = manifest.entries.find(name);
-            manifest.unconfirmedRemovals.push_back(entry != manifest.entries.end() ? entry->second
-                                                                                   : Manifest::Entry());
-            manifest.unconfirmedRemovals.back().name = name;
-            list->push_back(std::make_shared<Serial>(name, std::string()));
-            manifest.store(name, std::string());
-        }
+    for (const std::string& name : previous) {
+        if (manifest.savedNames.count(name)) continue;
+        const auto entry = manifest.entries.find(name);
+        manifest.unconfirmedRemovals.push_back(entry != manifest.entries.end() ? entry->second : Manifest::Entry());
+        manifest.unconfirmedRemovals.back().name = name;
+        list->push_back(std::make_shared<Serial>(name, std::string()));
+        manifest.store(name, std::string());
     }
     if (!list->empty()) list->push_back(std::make_shared<Serial>("m-", manifest.toJson()));
     return list;
@@ -128,15 +129,49 @@ bool restore(const std::shared_ptr<VxMetadata>& record, const Serial& pair) {
 
 namespace {
 
+// Names that records restored from pairs of another name yield, in the restore under way (the sync
+// and master locks held): a pair of such a name met later holds the same record.
+std::unordered_set<std::string>& misnamedRecords() {
+    static std::unordered_set<std::string> names;
+    return names;
+}
+
+// A store that a full save wrote after a record was renamed may hold it twice: under its old name
+// (the older value) and under its own. One record comes back, the own-named pair's; the old name
+// is announced as removed by the next save.
 template <class T>
 bool restoreInto(const RecordListPtr<T>& list, const Serial& pair) {
     auto record = std::make_shared<T>();
     const bool read = restore(record, pair);
+    const std::string name = serializationName(*record);
+    const bool ownName = name == pair.name;
+    if (!ownName || misnamedRecords().count(name) != 0) {
+        const auto held = std::find_if(list->begin(), list->end(), [&](const std::shared_ptr<T>& other) {
+            return other && serializationName(*other) == name;
+        });
+        if (held != list->end()) {
+            if (ownName) *held = std::move(record);
+            return read;
+        }
+        if (!ownName) misnamedRecords().insert(name);
+    }
     list->push_back(std::move(record));
     return read;
 }
 
 using Restorer = bool (*)(const Serial&);
+
+// A device pair written before the recovery code was kept out of the store may still hold one: the
+// code is forgotten (the service keeps its own) and the record is written again without it.
+bool restoreDevice(const Serial& pair) {
+    const bool read = restore(myDevice, pair);
+    LockScope lock(masterMutex);
+    if (!myDevice->recovery_code.empty()) {
+        wipeText(myDevice->recovery_code);
+        myDevice->localDirty = true;
+    }
+    return read;
+}
 
 // The restorer of each stem that a record kind bears.
 const std::unordered_map<std::string, Restorer>& restorers() {
@@ -145,7 +180,7 @@ const std::unordered_map<std::string, Restorer>& restorers() {
         {"pid", [](const Serial& p) { return restore(myPID, p); }},
         {"sid", [](const Serial& p) { return restore(mySID, p); }},
         {"user", [](const Serial& p) { return restore(myUser, p); }},
-        {"device", [](const Serial& p) { return restore(myDevice, p); }},
+        {"device", restoreDevice},
         {"deployment", [](const Serial& p) { return restoreInto(myDeployments, p); }},
         {"app", [](const Serial& p) { return restoreInto(myApps, p); }},
         {"xpid", [](const Serial& p) { return restoreInto(myXPIDs, p); }},
@@ -220,6 +255,7 @@ bool vxmcRestoreOne(const Serial& pair, const std::string& stem) {
 void restoreCheckedPairs(const SerialList& list) {
     if (didInit) mdClearAll(false);
     else init();
+    misnamedRecords().clear();
     if (list.empty()) return;
     Manifest& manifest = globalState.manifest;
     const auto document = std::find_if(list.begin(), list.end(), [](const std::shared_ptr<Serial>& pair) {

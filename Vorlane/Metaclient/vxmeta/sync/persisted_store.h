@@ -1,6 +1,7 @@
 // The persisted store: the dataset as an ordered list of name/value text pairs that the host keeps
-// between runs. serializeAll writes every record (or only what changed since the last save, with an
-// empty value for each pair that no longer exists), the statistics days, and last the integrity
+// between runs. serializeAll writes every record (or only what changed since the last save), an empty
+// value for each pair of the last save or restore that no longer exists (both modes: a renamed record
+// is never kept under its old name too), the statistics days, and last the integrity
 // manifest "m-"; restoreAll checks a stored list against its manifest and rebuilds the dataset from it,
 // or leaves the library empty and fails with VXMECAT_INVALID_METADATA. The format: docs/store-format.md.
 //

@@ -1,7 +1,9 @@
 // Audit-log events against the test key service: auditing follows the site settings, steps become
 // events with their tags, event names and texts, the context is factored out of or copied into the
 // steps, the archive filter drops what the service does not want, chunks close at their byte and event
-// limits, at their exact limits and at an "end" line, and the chunks are posted in order.
+// limits, at their exact limits and at an "end" line, a context change after a step starts a chunk under
+// the new context, and the chunks are posted in order, a chunk that fails over alone.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,10 @@
 #include "reports_fixture.h"
 #include "vxmeta/api/audit_log.h"
 #include "vxmeta/api/raw_vorlane.h"
+#include "vxmeta/api/vorlane.h"
+#include "vxmeta/comm/cluster_evaluator.h"
+#include "vxmeta/comm/cluster_info.h"
+#include "vxmeta/comm/url.h"
 #include "vxmeta/records/asset.h"
 #include "vxmeta/records/persists.h"
 
@@ -352,6 +358,60 @@ TEST_F(AuditOnTheService, AnEndLineClosesTheChunkEarly) {
     EXPECT_EQ(chunks[1]["entries"][0]["item"], "b");
 }
 
+// Factored mode: a step reads its archive from itself or, left out, from the first entry of its chunk.
+// Each step's item names the archive it belongs to.
+TEST_F(AuditOnTheService, AContextChangeAfterAStepStartsAChunkUnderTheNewContext) {
+    auditSettings(true, 0, true, true);
+    const auto step = [](const std::string& archive, int n, size_t padding) {
+        Json::Value line;
+        line["category"] = "step";
+        line["action"] = "Add";
+        line["archive"] = archive;
+        line["item"] = archive + "#" + std::to_string(n) + std::string(padding, 'x');
+        return jsonString(line);
+    };
+    const std::string beginA = line(R"({"category":"begin","archive":"a.zip"})");
+    const std::string beginB = line(R"({"category":"begin","archive":"b.zip"})");
+    const std::string note = line(R"({"category":"note","archive":"b.zip"})");
+    const std::string end = line(R"({"category":"end"})");
+    struct Case {
+        const char* why;
+        std::vector<std::string> lines;
+        uint64_t maxBytes;
+        uint32_t maxEntries;
+    };
+    std::vector<Case> cases = {
+        {"a begin after a step", {beginA, step("a.zip", 1, 0), beginB, step("b.zip", 2, 0)}, 250000, 500},
+        {"another category after a step", {beginA, step("a.zip", 1, 0), note, step("b.zip", 2, 0)}, 250000, 500},
+    };
+    // A batch that does not fit when an "end" closes the chunk, and a new context after it.
+    Case carried{"a batch carried past an end", {beginA}, 9500, 10};
+    for (int i = 0; i < 9; ++i) carried.lines.push_back(step("a.zip", i, 900));
+    carried.lines.insert(carried.lines.end(), {end, beginB, step("b.zip", 9, 0), step("b.zip", 10, 0)});
+    cases.push_back(carried);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        size_t events = 0;
+        for (const Json::Value& chunk : process(c.lines, c.maxBytes, c.maxEntries)) {
+            EXPECT_LE(jsonString(chunk).size() + 1, c.maxBytes);
+            const Json::Value& entries = chunk["entries"];
+            const bool factored = !entries.empty() && entries[0]["category"] == "factors";
+            for (const Json::Value& event : steps(chunk)) {
+                ++events;
+                const std::string archive = event.isMember("archive") ? event["archive"].asString()
+                                            : factored                ? entries[0]["archive"].asString()
+                                                                      : "";
+                const std::string item = event["item"].asString();
+                EXPECT_EQ(archive, item.substr(0, item.find('#'))) << item.substr(0, 12);
+            }
+        }
+        EXPECT_EQ(events, static_cast<size_t>(std::count_if(c.lines.begin(), c.lines.end(), [](const std::string& l) {
+                      return l.find("\"step\"") != std::string::npos;
+                  })));
+    }
+}
+
 TEST_F(AuditOnTheService, TheLastBatchThatDidNotFitIsOneMoreChunk) {
     auditSettings(true, 0, true, true);
     std::vector<std::string> lines;
@@ -403,6 +463,39 @@ TEST_F(AuditOnTheService, ChunksArePostedInOrderAndARefusalStopsTheRest) {
     EXPECT_FALSE(api.sendAuditLogEntries(lines, 9500, 10));
     EXPECT_TRUE(log.saw("Data failed to send - "));
     EXPECT_EQ(receivedTexts("AuditLog").size(), 2u) << "the second chunk is not sent after the first failed";
+}
+
+TEST_F(AuditOnTheService, AChunkThatFailsOverIsSentAgainAloneAndAcceptedChunksOnce) {
+    ASSERT_GE(service.servers.size(), 2u);
+    auditSettings(true, 0, true, true);
+    service.call("POST", "/cluster", R"({"members":[{"server":0},{"server":1}]})");
+    getMyClusterEvaluator()->setClusterInfo(TarvexProtocol::ClusterInfo::fromJson(parseJson(api.GET("clusterInfo"))),
+                                            false);
+    const int used = api.getPrefix() == TarvexProtocol::Url::newInstance(service.servers.at(0), "")->baseUrl ? 0 : 1;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 12; ++i) lines.push_back(bigStep(1000, i));
+    const std::vector<Json::Value> chunks = process(lines, 9500, 10);
+    ASSERT_EQ(chunks.size(), 2u);
+
+    // The server in use takes the first chunk and hangs up on the second.
+    Json::Value lost;
+    lost["kind"] = "down";
+    lost["server"] = used;
+    lost["path"] = "AuditLog";
+    lost["after"] = 1;
+    lost["count"] = 1;
+    service.fault(lost);
+    Vorlane wrapped;
+    EXPECT_TRUE(wrapped.sendAuditLogEntries(lines, 9500, 10));
+    const std::vector<std::string> texts = receivedTexts("AuditLog");
+    ASSERT_EQ(texts.size(), 2u) << "an accepted chunk was sent again";
+    EXPECT_EQ(texts[0], jsonString(chunks[0]) + "\n");
+    EXPECT_EQ(texts[1], jsonString(chunks[1]) + "\n");
+    const std::vector<Json::Value> posts = service.requestsTo("AuditLog");
+    ASSERT_EQ(posts.size(), 3u);
+    EXPECT_EQ(posts[0]["server"].asInt(), used);
+    EXPECT_EQ(posts[1]["server"].asInt(), used);
+    EXPECT_EQ(posts[2]["server"].asInt(), 1 - used);
 }
 
 } // namespace

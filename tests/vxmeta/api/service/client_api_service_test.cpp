@@ -13,6 +13,7 @@
 #include "vxmeta/access/server_settings.h"
 #include "vxmeta/accounts/cache_query.h"
 #include "vxmeta/api/application_record.h"
+#include "vxmeta/api/recovery_material.h"
 #include "vxmeta/api/vorlane.h"
 #include "vxmeta/comm/access_seam.h"
 #include "vxmeta/comm/cluster_evaluator.h"
@@ -120,11 +121,19 @@ TEST_F(ClientApiOnTheService, CreatedAccountSignsInAgainOnAFreshInstallationAndC
     EXPECT_EQ(body["device"]["record"]["revision"].asInt(), 1);
     EXPECT_EQ(pythonRecovers(heldCipher()), kPassword);
 
-    // The device's recovery cipher is in the next changes-only save.
+    // The device's recovery cipher is in the next changes-only save; the code that opens it is in no
+    // save, full or changes-only.
     bool saved = false;
-    const SerialListPtr pairs = api->serializeAll(true);
-    for (const std::shared_ptr<Serial>& pair : *pairs)
-        saved = saved || pair->value.find(heldCipher()) != std::string::npos;
+    const std::string code = heldCode();
+    ASSERT_FALSE(code.empty());
+    for (const bool changesOnly : {true, false}) {
+        const SerialListPtr pairs = api->serializeAll(changesOnly);
+        for (const std::shared_ptr<Serial>& pair : *pairs) {
+            saved = saved || pair->value.find(heldCipher()) != std::string::npos;
+            EXPECT_EQ(pair->value.find(code), std::string::npos) << pair->name;
+            EXPECT_EQ(pair->value.find("recovery_code"), std::string::npos) << pair->name;
+        }
+    }
     EXPECT_TRUE(saved);
 
     // The first sign-in registers the application; the second, on a fresh installation, finds the
@@ -214,6 +223,18 @@ TEST_F(ClientApiOnTheService, ForgottenPasswordIsRecoveredWithTheCodeTheServiceH
     EXPECT_EQ(api->recoverPassword(token, false, cipher), kPassword);
     EXPECT_EQ(failureOf([&] { api->recoverPassword("rt-unknown", false, ""); }).httpStatus, 403);
 
+    // A code that is not the one the cipher was made under: refused, not read as a password.
+    Json::Value otherCode;
+    otherCode["kind"] = "status";
+    otherCode["status"] = 200;
+    otherCode["path"] = "recovery";
+    otherCode["count"] = 1;
+    otherCode["body"] = R"({"recovery_code":"HxweHRwbGhkYFxYVFBMSERAPDg0MCwoJCAcGBQQDAgE="})";
+    service.fault(otherCode);
+    const VxMetaException notOpened = failureOf([&] { api->recoverPassword(token, false, ""); });
+    EXPECT_EQ(notOpened.category, VXMECAT_CLIENT);
+    EXPECT_EQ(notOpened.message, kRecoveryCodeDoesNotOpen);
+
     Json::Value shortCode;
     shortCode["kind"] = "status";
     shortCode["status"] = 200;
@@ -223,6 +244,33 @@ TEST_F(ClientApiOnTheService, ForgottenPasswordIsRecoveredWithTheCodeTheServiceH
     const VxMetaException invalid = failureOf([&] { api->recoverPassword(token, false, ""); });
     EXPECT_EQ(invalid.category, VXMECAT_CLIENT);
     EXPECT_EQ(invalid.message, "Password recovery is not possible - the recovery code is invalid");
+}
+
+TEST_F(ClientApiOnTheService, AfterAPasswordChangeADeviceUpdateKeepsTheNewCodeAndRecoveryGivesTheNewPassword) {
+    api->createAccount(kEmail, "New User", kPassword);
+    api->logout();
+    api->login(kEmail, kPassword, false);
+    api->changePassword(kPassword, kNewPassword, false);
+    const std::string sentCode = lastBody("aa/changePassword/")["recovery_code"].asString();
+    EXPECT_EQ(heldCode(), sentCode);
+    std::shared_ptr<Device> device;
+    {
+        LockScope lock(masterMutex);
+        device = myDevice;
+        device->name = "desk two";
+        device->changed();
+    }
+    ASSERT_TRUE(device->trySync());
+    Json::Value put;
+    for (const Json::Value& entry : service.log())
+        if (entry["method"].asString() == "PUT" && entry["path"].asString().find("/device/") != std::string::npos)
+            put = parseJson(entry["body"].asString());
+    EXPECT_EQ(put["recovery_code"].asString(), sentCode);
+
+    api->requestRecoveryEmail("");
+    const std::string token = service.call("GET", "/recovery")[0]["token"].asString();
+    api->logout();
+    EXPECT_EQ(api->recoverPassword(token, false, ""), kNewPassword);
 }
 
 TEST_F(ClientApiOnTheService, RenewalWhoseSendFailsKeepsThePreviousCodeAndCipher) {

@@ -1,4 +1,5 @@
 #include "support/key_service.h"
+#include "support/plain_port.h"
 
 #include <chrono>
 #include <thread>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <curl/curl.h>
+#include <openssl/ssl.h>
 
 #include "Platform/error.h"
 #include "Platform/notification_center.h"
@@ -194,6 +196,7 @@ TEST(TransportFailure, LibcurlResultsMapToThreeClasses) {
         {CURLE_PEER_FAILED_VERIFICATION, 0, TransportFailure::SecureConnection},
         {CURLE_SSL_CONNECT_ERROR, 0, TransportFailure::SecureConnection},
         {CURLE_SSL_CACERT_BADFILE, 0, TransportFailure::SecureConnection},
+        {CURLE_UNSUPPORTED_PROTOCOL, 0, TransportFailure::SecureConnection},
         {CURLE_COULDNT_RESOLVE_HOST, 0, TransportFailure::Offline},
         {CURLE_COULDNT_CONNECT, ENETUNREACH, TransportFailure::Offline},
         {CURLE_COULDNT_CONNECT, ECONNREFUSED, TransportFailure::Other},
@@ -218,25 +221,30 @@ TEST(TransportFailure, UnresolvableHostIsOfflineWith404AndTheTransportsText) {
 
 namespace {
 
-// A one-shot plain-HTTP server on loopback that sends `reply` to the first connection and closes it.
+// A one-shot HTTPS server on loopback, with the test key service's certificate, that sends `reply`
+// to the first connection and closes it.
 class OneShotServer {
 public:
-    explicit OneShotServer(std::string reply) {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 1);
-        socklen_t length = sizeof address;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
+    OneShotServer(const KeyService& service, std::string reply) {
+        const std::string folder = service.caFile.substr(0, service.caFile.rfind('/') + 1);
+        context = SSL_CTX_new(TLS_server_method());
+        const bool loaded = context != nullptr &&
+                            SSL_CTX_use_certificate_chain_file(context, (folder + "server.pem").c_str()) == 1 &&
+                            SSL_CTX_use_PrivateKey_file(context, (folder + "server-key.pem").c_str(), SSL_FILETYPE_PEM) == 1;
+        EXPECT_TRUE(loaded) << "the key service's certificate in " << folder;
+        listener = VxMetaTest::loopbackListener(port, 1);
         worker = std::thread([this, text = std::move(reply)] {
             int connection = accept(listener, nullptr, nullptr);
             if (connection < 0) return;
-            char request[4096];
-            (void)recv(connection, request, sizeof request, 0);
-            (void)send(connection, text.data(), text.size(), MSG_NOSIGNAL);
+            SSL* tls = SSL_new(context);
+            SSL_set_fd(tls, connection);
+            if (SSL_accept(tls) == 1) {
+                char request[4096];
+                (void)SSL_read(tls, request, sizeof request);
+                (void)SSL_write(tls, text.data(), static_cast<int>(text.size()));
+                (void)SSL_shutdown(tls);
+            }
+            SSL_free(tls);
             close(connection);
         });
     }
@@ -244,17 +252,21 @@ public:
         shutdown(listener, SHUT_RDWR);
         worker.join();
         close(listener);
+        SSL_CTX_free(context);
     }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port) + "/api/v1.0/x"; }
+    std::string url() const { return "https://127.0.0.1:" + std::to_string(port) + "/api/v1.0/x"; }
 
 private:
+    SSL_CTX* context = nullptr;
     int listener = -1;
     uint16_t port = 0;
     std::thread worker;
 };
 
-TEST(TransportFailure, TransferThatFailsPartWayIsNoReply) {
-    OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nX-Seen: 1\r\n\r\n{\"a\":1}");
+using OverTls = Transport;
+
+TEST_F(OverTls, TransferThatFailsPartWayIsNoReply) {
+    OneShotServer server(service, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\nX-Seen: 1\r\n\r\n{\"a\":1}");
     CommIO io = record("GET", server.url());
     communicateWithMDS(io);
     EXPECT_EQ(io.status, 0);
@@ -263,26 +275,27 @@ TEST(TransportFailure, TransferThatFailsPartWayIsNoReply) {
     EXPECT_EQ(io.headers.count("X-Seen"), 0u);
 }
 
-TEST(TransportFailure, CompleteReplyOverPlainHttpKeepsRepeatedHeaders) {
-    OneShotServer server("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nX-Vx-Mfa-Tu: 1\r\nx-vx-mfa-tu: 2\r\n\r\n{\"a\":1}");
-    CommIO io = record("GET", server.url());
+TEST_F(Transport, CompleteReplyOverHttpsKeepsRepeatedHeaders) {
+    service.fault(parseJson(R"({"kind":"header","name":"X-Vx-Mfa-Tu","value":"1","path":"clusterInfo"})"));
+    service.fault(parseJson(R"({"kind":"header","name":"x-vx-mfa-tu","value":"2","path":"clusterInfo"})"));
+    CommIO io = record("GET", api(0, "clusterInfo"));
     io.headers["X-VX-MFA-TU"] = "request side";
     communicateWithMDS(io);
     EXPECT_EQ(io.status, 200);
-    EXPECT_EQ(bodyOf(io), "{\"a\":1}");
+    EXPECT_EQ(parseJson(bodyOf(io))["ctag"].asString(), "ctag-1");
     ASSERT_EQ(io.headers.count("X-Vx-Mfa-Tu"), 1u);
     EXPECT_EQ(io.headers.at("X-Vx-Mfa-Tu"), "1, 2");
     EXPECT_EQ(io.headers.count("X-VX-MFA-TU"), 0u);
 }
 
-TEST(TransportFailure, ReplyWithManyHeadersKeepsEveryOne) {
+TEST_F(OverTls, ReplyWithManyHeadersKeepsEveryOne) {
     // As many headers as the transport takes in one reply: every name arrives once, the repeated ones
     // (in any case) joined, and the request's own header of a name the reply carries is replaced.
     constexpr int kNames = 20'000;
     std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: 7\r\n";
     for (int i = 0; i < kNames; ++i) reply += "H" + std::to_string(i) + ": " + std::to_string(i) + "\r\n";
     reply += "h7: again\r\nX-Last: 1\r\nx-LAST: 2\r\n\r\n{\"a\":1}";
-    OneShotServer server(reply);
+    OneShotServer server(service, reply);
     CommIO io = record("GET", server.url());
     io.headers["h19999"] = "request side";
     communicateWithMDS(io);
@@ -294,6 +307,39 @@ TEST(TransportFailure, ReplyWithManyHeadersKeepsEveryOne) {
     EXPECT_EQ(io.headers.at("H19999"), "19999");
     EXPECT_EQ(io.headers.at("X-Last"), "1, 2");
     EXPECT_EQ(io.headers.at("X-Test"), "1");
+}
+
+TEST_F(Transport, ServerWithoutSchemeIsSpokenToOverHttps) {
+    const std::string server = service.servers.at(1);
+    ASSERT_EQ(server.rfind("https://", 0), 0u);
+    CommIO io = record("GET", server.substr(8) + "/api/v1.0/clusterInfo");
+    communicateWithMDS(io);
+    EXPECT_EQ(io.status, 200);
+    EXPECT_EQ(parseJson(bodyOf(io))["ctag"].asString(), "ctag-1");
+    EXPECT_EQ(service.requestsTo("clusterInfo").size(), 1u);
+}
+
+TEST_F(Transport, PlainHttpIsRefusedUnsentAndAnnounced) {
+    std::vector<Platform::Notification> seen;
+    Platform::ScopedObserver observer(Platform::NotificationCenter::defaultCenter(),
+                                      VorlaneBridge::kCallbackSecureConnectionFailed,
+                                      [&](const Platform::Notification& notice) { seen.push_back(notice); });
+    VxMetaTest::PlainPort plain;
+    for (const std::string scheme : {"http://", "HTTP://"}) {
+        SCOPED_TRACE(scheme);
+        seen.clear();
+        CommIO io = record("POST", scheme + plain.hostAndPort() + "/api/v1.0/ua/login", R"({"password":"p"})", "json");
+        io.headers["Authorization"] = "V2 token";
+        communicateWithMDS(io);
+        EXPECT_EQ(io.status, 0);
+        EXPECT_EQ(io.errorMessage, "Device is most likely offline");
+        EXPECT_FALSE(plain.connected());
+        ASSERT_EQ(seen.size(), 1u);
+        const auto* error = seen[0].userInfoValue<Platform::Error>(VorlaneBridge::kCallbackSecureConnectionError);
+        ASSERT_NE(error, nullptr);
+        EXPECT_EQ(error->domain, VorlaneBridge::kTransportErrorDomain);
+        EXPECT_EQ(error->code, CURLE_UNSUPPORTED_PROTOCOL);
+    }
 }
 
 } // namespace
