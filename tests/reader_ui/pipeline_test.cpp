@@ -375,6 +375,17 @@ private slots:
         QCOMPARE(shown->text(), "1 file(s) from quiet.zip were unzipped to " + desktop());
         ReaderTest::saveWindowPicture(shown, "pipeline_result_without_notification_service");
     }
+
+    // The result windows go, and what they leave for later deletion is deleted, before the application
+    // object does: the program ends with nothing of the tests still open.
+    void cleanupTestCase() {
+        for (QMessageBox* window : ReaderTest::visibleWindows<QMessageBox>()) {
+            window->close();
+        }
+        QVERIFY(ReaderTest::waitUntil([] { return ReaderTest::visibleWindows<QMessageBox>().isEmpty(); }));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
 };
 
 QTEST_MAIN(PipelineTest)
