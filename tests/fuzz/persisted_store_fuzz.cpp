@@ -19,6 +19,7 @@
 #include "vxmeta/foundation/constants.h"
 #include "vxmeta/foundation/exception.h"
 #include "vxmeta/foundation/globals.h"
+#include "vxmeta/foundation/json.h"
 #include "vxmeta/foundation/lock_scope.h"
 #include "vxmeta/records/dataset_lists.h"
 #include "vxmeta/sync/manifest.h"
@@ -57,6 +58,17 @@ Held pairsOf(const SerialList& list) {
         if (!pairs.emplace(pair->name, pair->value).second) fail("a save names a pair twice: " + pair->name);
     }
     return pairs;
+}
+
+// Whether a pair of the list holds a value that is not a JSON object. Under a manifest that vouches
+// for it (only a forged one can), such a value restores as a blank record, which the next save writes
+// under another name: the round trip below holds only for lists whose values all read.
+bool holdsUnreadableValue(const SerialList& list) {
+    for (const std::shared_ptr<Serial>& pair : list) {
+        Json::Value value;
+        if (pair->name != "m-" && !(mayParse(pair->value, value) && value.isObject())) return true;
+    }
+    return false;
 }
 
 void expectEmptyDataset() {
@@ -101,6 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (e.category == VXMECAT_INVALID_METADATA) expectEmptyDataset();
         return 0;
     }
+
+    if (sign && holdsUnreadableValue(list)) return 0;
 
     Held held;
     hostApplies(held, list);
